@@ -76,6 +76,8 @@ public:
     void updateReadout(int32_t kind, uint8_t hold);
     /// Sends an editor change of `index` to the host as automation.
     void reportParameter(int32_t index);
+    /// The readout kind a parameter announces (-1 for the switches and out of range).
+    static int32_t readoutKindOf(int32_t index);
     /// One-time display reset when the effect-with-editor is built.
     void resetEditorState();
 
