@@ -4,8 +4,6 @@
 #include "host/effect_base.h"
 #include "host/shaper_effect_edit.h"
 
-void* moduleInstance = nullptr;
-bool outOfMemory = false;
 
 ShaperEffectEdit::ShaperEffectEdit(audioMasterCallback hostCallback) : ShaperEffect(hostCallback) {
     setEffectId(fourCharCode('V', 'X', 'e', 'd'));
