@@ -1,0 +1,76 @@
+// The render loop: source blocks through the plug-in into the writer, with
+// level statistics and an optional progress bar.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class PluginHost;
+class SoundFileReader;
+class SoundFileWriter;
+
+/// Interleaved audio, pulled block by block.
+class AudioSource {
+public:
+    virtual ~AudioSource() = default;
+    virtual int channels() const = 0;
+    virtual int sampleRate() const = 0;
+    virtual int64_t frames() const = 0;
+    /// Up to `frameCount` frames; fewer only at the end.
+    virtual int64_t read(float* interleaved, int64_t frameCount) = 0;
+};
+
+class FileSource : public AudioSource {
+public:
+    explicit FileSource(SoundFileReader& reader) : reader(reader) {}
+    int channels() const override;
+    int sampleRate() const override;
+    int64_t frames() const override;
+    int64_t read(float* interleaved, int64_t frameCount) override;
+
+private:
+    SoundFileReader& reader;
+};
+
+class MemorySource : public AudioSource {
+public:
+    MemorySource(std::vector<float> interleaved, int channels, int sampleRate);
+    int channels() const override { return channelCount; }
+    int sampleRate() const override { return rate; }
+    int64_t frames() const override { return static_cast<int64_t>(samples.size()) / channelCount; }
+    int64_t read(float* interleaved, int64_t frameCount) override;
+
+private:
+    std::vector<float> samples;
+    int channelCount;
+    int rate;
+    int64_t position = 0;
+};
+
+/// Peak and RMS over all channels.
+class LevelMeter {
+public:
+    void add(const float* samples, int64_t count);
+    float peak() const { return largest; }
+    double rms() const;
+
+private:
+    float largest = 0.0f;
+    double sumOfSquares = 0.0;
+    int64_t sampleCount = 0;
+};
+
+struct RenderResult {
+    LevelMeter input;
+    LevelMeter output;
+    int64_t frames = 0;
+    double renderSeconds = 0.0;  // wall time of the loop, reading and writing included
+};
+
+/// Called with the frames done so far; returns false to stop the render.
+using ProgressCallback = std::function<bool(int64_t framesDone)>;
+
+/// Runs the whole source through the started plug-in. Mono goes to every
+/// plug-in input as one buffer; the written file has the source's channels.
+RenderResult render(PluginHost& host, AudioSource& source, SoundFileWriter& writer, const ProgressCallback& progress);
