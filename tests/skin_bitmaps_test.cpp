@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
@@ -159,21 +161,32 @@ TEST_F(SkinBitmaps, LedCellsAreBlackOutsideTheLedMask) {
                                "LED row " + std::to_string(row) + " cell " + std::to_string(cell));
 }
 
+// Angle of the pointer in a knob cell, clockwise from straight down, taken
+// from the bright pixels on the cap (the pointer is the only light detail).
+double pointerAngle(const Bitmap& knob, int cell) {
+    double sx = 0;
+    double sy = 0;
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 48; ++x) {
+            const double dx = x + 0.5 - 24;
+            const double dy = y + 0.5 - 24;
+            const double r = std::sqrt(dx * dx + dy * dy);
+            if (r < 6 || r > 14 || luminance(knob.at(48 * cell + x, y)) < 190) continue;
+            sx += dx;
+            sy += dy;
+        }
+    // Down is (0, 1); clockwise on screen turns it towards (-1, 0).
+    const double degrees = std::atan2(-sx, sy) * 180.0 / 3.14159265358979;
+    return degrees < 0 ? degrees + 360 : degrees;
+}
+
 TEST_F(SkinBitmaps, KnobPointerTurnsClockwiseFromStraightDown) {
-    // Pixels on the pointer's path, 11 pixels from the centre (24, 24).
-    const struct {
-        int cell;
-        int x;
-        int y;
-        const char* direction;
-    } cases[] = {{1, 23, 35, "down"}, {21, 12, 23, "left"}, {41, 23, 12, "up"}, {61, 35, 23, "right"}};
-    for (const auto& c : cases) {
-        const double onPointer = luminance(knob.at(48 * c.cell + c.x, c.y));
-        // The same spot a quarter turn later must be darker cap, not pointer.
-        const int later = (c.cell + 19) % 80 + 1;
-        EXPECT_GT(onPointer, 170.0) << "cell " << c.cell << " should point " << c.direction;
-        EXPECT_LT(luminance(knob.at(48 * later + c.x, c.y)), onPointer - 60.0)
-            << "cell " << later << " still points " << c.direction;
+    // Cell 1 points down, cell 41 up, each cell 4.5 degrees further.
+    for (int cell = 1; cell <= 80; ++cell) {
+        const double expected = (cell - 1) * 4.5;
+        double error = std::fabs(pointerAngle(knob, cell) - expected);
+        error = std::min(error, 360 - error);
+        EXPECT_LT(error, 2.0) << "knob cell " << cell << " points at " << pointerAngle(knob, cell);
     }
 }
 
@@ -229,6 +242,12 @@ TEST_F(SkinBitmaps, LedAndCircuitCellsBrightenInOrder) {
             previous = now;
         }
     }
+    // The level LED swaps rows at full scale: the top row must read red, the
+    // lower one green.
+    const uint32_t red = panel.at(20 * 17 + 11, 141 + 11);
+    const uint32_t green = panel.at(20 * 17 + 11, 161 + 11);
+    EXPECT_GT(red >> 16 & 0xFF, (red >> 8 & 0xFF) + 60);
+    EXPECT_GT(green >> 8 & 0xFF, (green >> 16 & 0xFF) + 60);
     double previous = 0;
     for (int cell = 1; cell <= 14; ++cell) {
         const double now = meanLuminance(circuit, 124 * cell, 0, 124, 24);
