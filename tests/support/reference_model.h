@@ -1,0 +1,45 @@
+// A straightforward per-sample model of the drive effect, written from the
+// formulas and kept apart from the engine: one channel at a time, one stage at
+// a time, no chunking, no shared state. Golden tests compare the plug-in
+// against it sample for sample.
+#pragma once
+
+#include <array>
+#include <vector>
+
+namespace model {
+
+struct Coefficients {
+    float inputGain;
+    float attack;
+    float release;
+    float drive;
+};
+
+/// Raw values Ingain, Attack, Release, Drive (0..128), Times Two, Boost (0/1).
+using RawValues = std::array<float, 6>;
+
+Coefficients derive(const RawValues& raw, float sampleRate);
+
+struct Stage {
+    float envelope = 0, weight = 0, smoothed = 0, lastShaped = 0;
+    float run(float input, bool boost, const Coefficients& c);
+};
+
+/// One instance of the effect from switch-on, stereo, both pins connected.
+class Effect {
+public:
+    Effect(const RawValues& raw, float sampleRate);
+    void process(std::vector<float>& left, std::vector<float>& right);
+    float peakLeft = 0, peakRight = 0, clipLevel = 0;
+
+private:
+    RawValues raw_;
+    Coefficients c_;
+    std::array<Stage, 4> stages_;
+};
+
+/// The factory programs in raw units.
+extern const std::array<RawValues, 10> kFactoryPrograms;
+
+}  // namespace model
