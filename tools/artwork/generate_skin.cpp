@@ -1120,7 +1120,7 @@ void drawLogo(cairo_t* cr, double cx, double cy, double r) {
     addStop(face, 1.0, rgb(18, 14, 12));
     setPattern(cr, face);
     cairo_fill(cr);
-    TextStyle style{r * 0.56, r * 0.02, 0.17};
+    TextStyle style{r * 0.5, 0.0, 0.17};
     drawCopperText(cr, "ORv", cx, cy + style.capHeight / 2, style, Align::centre);
 }
 
