@@ -46,6 +46,16 @@ bool parseNumber(const std::string& text, const std::string& unit, double& numbe
     return rest.empty() || (!unit.empty() && normaliseName(rest) == normaliseName(unit));
 }
 
+// The value of one unit in the last digit a number text shows: 0.01 for "29.65".
+double lastDigitUnit(const std::string& text) {
+    size_t point = text.find('.');
+    if (point == std::string::npos) return 1.0;
+    size_t digits = 0;
+    while (point + 1 + digits < text.size() && std::isdigit(static_cast<unsigned char>(text[point + 1 + digits])))
+        ++digits;
+    return std::pow(10.0, -static_cast<double>(digits));
+}
+
 std::optional<bool> parseSwitch(const std::string& text) {
     std::string word = normaliseName(text);
     if (word == "on" || word == "1" || word == "true" || word == "yes") return true;
@@ -78,13 +88,14 @@ void setByDisplayedValue(PluginHost& host, int index, const std::string& name, c
     if (!parseNumber(text, label, wanted))
         settingError(name + "=" + text + ": expected a number" + (label.empty() ? "" : " in " + label));
 
-    std::vector<double> shown(kKnobSteps + 1);
+    std::vector<double> shown(kKnobSteps + 1), middle(kKnobSteps + 1);
     std::string lowText, highText;
     for (int step = 0; step <= kKnobSteps; ++step) {
         host.setParameter(index, static_cast<float>(step) / kKnobSteps);
         std::string display = trim(host.parameterDisplay(index));
         if (!parseNumber(display, "", shown[step]))
             settingError(name + " shows '" + display + "', not a number: set it by index (INDEX=0..1)");
+        middle[step] = shown[step] + std::copysign(0.5 * lastDigitUnit(display), shown[step]);
         if (step == 0) lowText = display;
         if (step == kKnobSteps) highText = display;
     }
@@ -95,9 +106,17 @@ void setByDisplayedValue(PluginHost& host, int index, const std::string& name, c
         settingError(name + "=" + text + ": out of range (" + lowText + " to " + highText +
                      (label.empty() ? "" : " " + label) + ")");
     }
+    // Texts are cut, not rounded, so two neighbours can sit equally far from
+    // the wanted value ("29.6" and "30.4" around 30); the middle of what each
+    // text stands for then decides (29.65 against 30.45).
     int best = 0;
-    for (int step = 1; step <= kKnobSteps; ++step)
-        if (std::fabs(shown[step] - wanted) < std::fabs(shown[best] - wanted)) best = step;
+    for (int step = 1; step <= kKnobSteps; ++step) {
+        double distance = std::fabs(shown[step] - wanted);
+        double bestDistance = std::fabs(shown[best] - wanted);
+        if (distance < bestDistance - 1e-9 ||
+            (distance < bestDistance + 1e-9 && std::fabs(middle[step] - wanted) < std::fabs(middle[best] - wanted)))
+            best = step;
+    }
     host.setParameter(index, static_cast<float>(best) / kKnobSteps);
 }
 
