@@ -241,12 +241,6 @@ TEST(Dispatcher, CloseThroughTheEntryAnswersOneAndDestroysWithEditor) {
     EXPECT_EQ(TestEditor::destroyed, editorsBefore + 1);
 }
 
-TEST(Dispatcher, DestroyingWithoutEditorIsFine) {
-    const int before = TestEffect::destroyed;
-    { TestEffect effect; }
-    EXPECT_EQ(TestEffect::destroyed, before + 1);
-}
-
 TEST(Dispatcher, EditorOpcodesReachTheAttachedEditor) {
     TestEffect effect;
     auto* editor = new TestEditor(effect);
@@ -371,23 +365,6 @@ TEST(Dispatcher, FlagSettersTouchOnlyTheirBit) {
         c.set(effect, false);
         EXPECT_EQ(effect.record()->flags, effFlagsHasEditor) << c.flag;
     }
-}
-
-TEST(Dispatcher, RecordSettersWriteTheirField) {
-    BareEffect effect;
-    effect.setEffectId(fourCharCode('V', 'X', 'v', 'n'));
-    effect.setInputCount(2);
-    effect.setOutputCount(6);
-    effect.setRealtimeQualityCount(3);
-    effect.setOfflineQualityCount(4);
-    effect.setLatencySamples(128);
-    const AEffect& r = *effect.record();
-    EXPECT_EQ(r.uniqueID, fourCharCode('V', 'X', 'v', 'n'));
-    EXPECT_EQ(r.numInputs, 2);
-    EXPECT_EQ(r.numOutputs, 6);
-    EXPECT_EQ(r.realQualities, 3);
-    EXPECT_EQ(r.offQualities, 4);
-    EXPECT_EQ(r.initialDelay, 128);
 }
 
 TEST(Dispatcher, EntriesForwardToTheInstance) {

@@ -219,16 +219,4 @@ TEST(HostRequests, RefreshWithoutCallbackAnswersTheStoredValue) {
     EXPECT_EQ(effect.refreshBlockSize(), 128);
 }
 
-TEST(HostRequests, FakeHostsNestAndRestore) {
-    FakeHost outer;
-    BareEffect effect(&FakeHost::callback);
-    {
-        FakeHost inner;
-        effect.hostIdle();
-        EXPECT_EQ(inner.size(), 1u);
-    }
-    effect.hostIdle();
-    EXPECT_EQ(outer.size(), 1u);
-}
-
 }  // namespace
