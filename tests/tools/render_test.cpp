@@ -2,10 +2,15 @@
 // on the same samples, at the same block size, through the same AEffect calls.
 #include <gtest/gtest.h>
 #include <sndfile.h>
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <csignal>
+#include <thread>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -404,6 +409,37 @@ TEST_F(RenderTest, FailuresExplainThemselvesAndLeaveNoFile) {
         EXPECT_EQ(outputFiles(), std::vector<std::string>{"kept.wav"}) << label;
         EXPECT_EQ(slurp(out("kept.wav")), "previous render") << label;
     }
+}
+
+TEST_F(RenderTest, InterruptedRenderLeavesNoFile) {
+    // Three minutes of input: the render is still running when the signal
+    // arrives, right after its temporary file appears.
+    Audio input{1, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16, {}};
+    input.samples.resize(180 * 44100);
+    for (size_t n = 0; n < input.samples.size(); ++n) input.samples[n] = 0.5f * std::sin(0.05f * n);
+    writeAudio(in("long.wav"), input);
+
+    std::vector<std::string> args = {VARNOX_RENDER, in("long.wav"), out("long.wav"), "--block", "32", "-q"};
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t streams;
+    posix_spawn_file_actions_init(&streams);
+    std::string errorPath = (root / "stderr").string();
+    posix_spawn_file_actions_addopen(&streams, 2, errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t child = 0;
+    ASSERT_EQ(posix_spawn(&child, VARNOX_RENDER, &streams, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&streams);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (outputFiles().empty() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    kill(child, SIGINT);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_EQ(slurp(root / "stderr"), "varnox-render: interrupted; no output written\n");
+    EXPECT_TRUE(outputFiles().empty());
 }
 
 TEST_F(RenderTest, HelpDescribesUsageAndExitsCleanly) {

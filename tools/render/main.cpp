@@ -37,8 +37,10 @@ std::string trimEnd(std::string text) {
 
 std::string decibels(double level) {
     if (level <= 0.0) return "-inf";
+    double value = 20.0 * std::log10(level);
     char text[32];
-    std::snprintf(text, sizeof text, "%.1f", 20.0 * std::log10(level));
+    // Signed so that a level above full scale cannot be misread; no "-0.0".
+    std::snprintf(text, sizeof text, std::fabs(value) < 0.05 ? "0.0" : "%+.1f", value);
     return text;
 }
 
@@ -117,7 +119,7 @@ void listPlugin(PluginHost& host) {
 std::string settingsText(PluginHost& host, const Options& options) {
     int program = host.currentProgram();
     std::string text = "program " + std::to_string(program) + " \"" + trimEnd(host.programName(program)) + "\"";
-    for (const std::string& setting : options.settings) text += " " + setting;
+    for (size_t i = 0; i < options.settings.size(); ++i) text += (i == 0 ? " with " : ", ") + options.settings[i];
     return text;
 }
 
@@ -158,6 +160,8 @@ int run(const Options& options) {
     if (!options.quiet) {
         double audioSeconds = static_cast<double>(result.frames) / source->sampleRate();
         double factor = audioSeconds > 0.0 ? result.renderSeconds / audioSeconds : 0.0;
+        char speed[64] = "n/a";
+        if (factor > 0.0) std::snprintf(speed, sizeof speed, "%.4f (%.0fx real time)", factor, 1.0 / factor);
         std::string clip = "n/a";
         if (std::optional<float> gain = inputGain(host)) {
             // The plug-in's indicator fires on a gained input sample beyond
@@ -167,13 +171,13 @@ int run(const Options& options) {
                    " dBFS)";
         }
         std::printf("%s -> %s: %s, %d Hz %s, %s; input peak %s dBFS, RMS %s dBFS; output peak %s dBFS, "
-                    "RMS %s dBFS; clip indicator %s; real-time factor %.4f (%.0fx)\n",
+                    "RMS %s dBFS; clip indicator %s; real-time factor %s\n",
                     options.demo ? "demo" : options.inputPath.c_str(), options.outputPath.c_str(),
                     formatDuration(audioSeconds).c_str(), source->sampleRate(),
                     source->channels() == 1 ? "mono" : "stereo", settingsText(host, options).c_str(),
                     decibels(result.input.peak()).c_str(), decibels(result.input.rms()).c_str(),
                     decibels(result.output.peak()).c_str(), decibels(result.output.rms()).c_str(), clip.c_str(),
-                    factor, factor > 0.0 ? 1.0 / factor : 0.0);
+                    speed);
     }
     return kExitOk;
 }
