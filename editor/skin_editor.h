@@ -13,14 +13,42 @@ class ShaperEffect;
 
 class SkinEditor : public EditorBase {
 public:
+    static constexpr int kWidth = 500;
+    static constexpr int kHeight = 140;
+    static constexpr char kDragKnob = 'c';
+    static constexpr char kDragAbout = 'b';
+    static constexpr uint8_t kNoControl = 255;
+
     /// Attaches itself to the effect as its editor and sets effFlagsHasEditor.
     explicit SkinEditor(ShaperEffect& effect);
+    /// Closes a window the host left open, so no timer tick outlives the editor.
     ~SkinEditor() override;
 
     int32_t queryRect(ERect** rect) override;
     int32_t openWindow(void* parent) override;
     void closeWindow() override;
     void onIdle() override;
+
+    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    /// One 50 ms tick: readout hold or hover, drag step, frame.
+    void onTimer();
+    /// Composes one frame in the back buffer and shows it; `mode` 1 repaints the
+    /// panel first, 2 shows the about panel. Animates the effect's display values.
+    void drawFrame(int8_t mode);
+    /// One seven-segment digit of the readout at position `n` (0..2).
+    void drawDigit(char c, int n);
+    static void loadSkin();
+
+    void onMouseMove(LPARAM position);
+    void onLeftDown(LPARAM position);
+    void onLeftUp(LPARAM position);
+    void onRightDown(LPARAM position);
+    void onRightUp(LPARAM position);
+    /// Sets the dragged knob from the vertical distance to the press point.
+    void dragStep();
+
+    /// Editor windows open in this process; the skin lives while it is above 0.
+    static int32_t openEditorCount() { return openCount; }
 
     ShaperEffect& shaper;
 
@@ -39,10 +67,25 @@ public:
     HDC windowDc = nullptr;
     HDC backDc = nullptr;
     char dragMode = 0;
-    uint8_t activeControl = 255;
+    uint8_t activeControl = kNoControl;
     int32_t dragStartY = 0;
     float dragStartValue = 0.0f;
     float savedDrive = 0.0f;
     int8_t redrawMode = 1;
     int32_t isOpen = 0;
+
+private:
+    void endDrag();
+    void drawReadout();
+
+    // Shared by every editor of the process while any window is open.
+    static inline int32_t openCount = 0;
+    static inline HBITMAP panelBitmap = nullptr;
+    static inline HBITMAP knobStrip = nullptr;
+    static inline HBITMAP tubeStrip = nullptr;
+    static inline HBITMAP circuitStrip = nullptr;
+    static inline HDC panelDc = nullptr;
+    static inline HDC knobDc = nullptr;
+    static inline HDC tubeDc = nullptr;
+    static inline HDC circuitDc = nullptr;
 };

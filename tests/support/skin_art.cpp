@@ -26,6 +26,38 @@ bool readFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
     return true;
 }
 
+// The sprite promise of the artwork: masks are a black disc on white, and
+// pictures are black outside the disc, so OR-ing paints only the disc.
+void shapeSprite(Image& image, int x0, int y0, int size, bool mask) {
+    const float centre = (size - 1) / 2.0f;
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            const bool inside = (x - centre) * (x - centre) + (y - centre) * (y - centre) <= centre * centre;
+            std::uint8_t* p = &image.rgb[(static_cast<std::size_t>(y0 + y) * image.width + x0 + x) * 3];
+            if (mask) {
+                p[0] = p[1] = p[2] = inside ? 0 : 255;
+            } else if (!inside) {
+                p[0] = p[1] = p[2] = 0;
+            }
+        }
+    }
+}
+
+Image standIn(int id, int width, int height) {
+    Image art = noise(width, height, static_cast<std::uint32_t>(id));
+    if (id == 106) {
+        shapeSprite(art, 360, 141, 20, true);
+        for (int cell = 0; cell < 18; ++cell) {
+            shapeSprite(art, 20 * cell, 141, 20, false);
+            shapeSprite(art, 20 * cell, 161, 20, false);
+        }
+    } else if (id == 107) {
+        shapeSprite(art, 0, 0, 48, true);
+        for (int cell = 1; cell < 81; ++cell) shapeSprite(art, 48 * cell, 0, 48, false);
+    }
+    return art;
+}
+
 Skin load() {
     struct Entry {
         int id;
@@ -51,9 +83,7 @@ Skin load() {
     for (std::size_t i = 0; i < std::size(entries); ++i) {
         const Entry& e = entries[i];
         if (!all) {
-            // The panel's segment colour is part of the geometry the editor relies on.
-            Image art = noise(e.width, e.height, static_cast<std::uint32_t>(e.id));
-            files[i] = writeBmp(art);
+            files[i] = writeBmp(standIn(e.id, e.width, e.height));
             softwin::setBitmapResource(e.id, files[i]);
         }
         if (!readBmp(files[i], skin.*e.field) || (skin.*e.field).width != e.width ||
