@@ -1,0 +1,114 @@
+// Runs the benchmarks and closes with a summary: every plug-in row beside its
+// baseline row from the same run, and the quiet inputs beside music. With
+// repetitions the medians are used.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Figures {
+    double nsPerFrame = 0.0;
+    double realtime = 0.0;
+};
+
+class SummaryReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.error_occurred) continue;
+            const std::string key = run.run_name.function_name + "/" + run.run_name.args;
+            const auto ns = run.counters.find("ns/frame");
+            const auto rt = run.counters.find("realtime");
+            if (ns == run.counters.end() || rt == run.counters.end()) continue;
+            const Figures figures{ns->second.value * 1e9, rt->second.value};
+            if (run.run_type == Run::RT_Aggregate) {
+                if (run.aggregate_name == "median") medians_[key] = figures;
+            } else {
+                singles_[key].push_back(figures);
+            }
+            if (order_.empty() || order_.back() != key) order_.push_back(key);
+        }
+    }
+
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        std::FILE* out = stdout;
+        std::fflush(out);
+        std::fprintf(out, "\nSummary (%s per row)\n", medians_.empty() ? "single run" : "median");
+        std::fprintf(out, "%-40s %10s %10s %12s %10s\n", "row", "ns/frame", "realtime", "vs baseline", "vs music");
+        std::vector<std::string> seen;
+        for (const std::string& key : order_) {
+            if (key.rfind("BM_Plugin", 0) != 0 && key.rfind("BM_Baseline", 0) != 0) continue;
+            bool repeated = false;
+            for (const auto& s : seen) repeated = repeated || s == key;
+            if (repeated) continue;
+            seen.push_back(key);
+            Figures row;
+            if (!lookup(key, row)) continue;
+            std::fprintf(out, "%-40s %10.2f %10.1f", key.c_str(), row.nsPerFrame, row.realtime);
+            Figures other;
+            if (key.rfind("BM_Plugin", 0) == 0 && lookup(replacePrefix(key, "BM_Plugin", "BM_Baseline"), other)) {
+                std::fprintf(out, " %11.2fx", other.nsPerFrame / row.nsPerFrame);
+            } else {
+                std::fprintf(out, " %12s", "");
+            }
+            const std::string music = musicRow(key);
+            if (music != key && lookup(music, other)) {
+                std::fprintf(out, " %+9.1f%%", (row.nsPerFrame / other.nsPerFrame - 1.0) * 100.0);
+            }
+            std::fprintf(out, "\n");
+        }
+        std::fflush(out);
+    }
+
+private:
+    bool lookup(const std::string& key, Figures& figures) const {
+        if (const auto m = medians_.find(key); m != medians_.end()) {
+            figures = m->second;
+            return true;
+        }
+        const auto s = singles_.find(key);
+        if (s == singles_.end() || s->second.empty()) return false;
+        figures = {};
+        for (const Figures& f : s->second) {
+            figures.nsPerFrame += f.nsPerFrame / double(s->second.size());
+            figures.realtime += f.realtime / double(s->second.size());
+        }
+        return true;
+    }
+
+    static std::string replacePrefix(const std::string& key, const std::string& from, const std::string& to) {
+        return to + key.substr(from.size());
+    }
+
+    // "BM_PluginTail/program:9/block:512" compares with "BM_Plugin/program:9/block:512".
+    static std::string musicRow(const std::string& key) {
+        for (const char* family : {"BM_Plugin", "BM_Baseline"}) {
+            for (const char* quiet : {"Tail", "Silence"}) {
+                const std::string prefix = std::string(family) + quiet + "/";
+                if (key.rfind(prefix, 0) == 0) return std::string(family) + "/" + key.substr(prefix.size());
+            }
+        }
+        return key;
+    }
+
+    std::map<std::string, Figures> medians_;
+    std::map<std::string, std::vector<Figures>> singles_;
+    std::vector<std::string> order_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    SummaryReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,40 @@
+#include "bench/bench_support.h"
+
+#include <stdexcept>
+
+#include "engine/shaper_effect.h"
+#include "host/effect_base.h"
+
+namespace benchsupport {
+namespace {
+
+// A host that answers the version handshake and reports every pin connected (0).
+intptr_t quietHost(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
+    return opcode == audioMasterVersion ? 2400 : 0;
+}
+
+}  // namespace
+
+PluginInstance::PluginInstance(int32_t program, float sampleRate, int32_t blockSize)
+    : record_(createEffectInstance(quietHost)) {
+    if (!record_) throw std::runtime_error("no instance");
+    record_->dispatcher(record_, effSetProgram, 0, program, nullptr, 0.0f);
+    record_->dispatcher(record_, effSetSampleRate, 0, 0, nullptr, sampleRate);
+    record_->dispatcher(record_, effSetBlockSize, 0, blockSize, nullptr, 0.0f);
+    record_->dispatcher(record_, effMainsChanged, 0, 1, nullptr, 0.0f);
+}
+
+PluginInstance::~PluginInstance() { record_->dispatcher(record_, effClose, 0, 0, nullptr, 0.0f); }
+
+ProgramSetup programSetup(int32_t program, float sampleRate) {
+    PluginInstance instance(program, sampleRate, 512);
+    const auto& effect = *static_cast<ShaperEffect*>(EffectBase::fromRecord(instance.record()));
+    ProgramSetup setup{};
+    setup.coefficients = {effect.inputGain, effect.attackCoef, effect.releaseCoef, effect.driveAmount,
+                          effect.flushThreshold};
+    setup.boost = static_cast<int32_t>(effect.rawValue[kBoost]) != 0;
+    setup.twoStages = static_cast<int32_t>(effect.rawValue[kTimesTwo]) == 1;
+    return setup;
+}
+
+}  // namespace benchsupport
