@@ -4,6 +4,7 @@
 #include <new>
 
 #include "engine/denormals.h"
+#include "engine/lanes.h"
 #include "engine/shaper_effect.h"
 
 namespace {
@@ -15,6 +16,55 @@ constexpr float kMaxRateScale = 10.0f;
 constexpr int32_t kMaxWorkFrames = 1 << 16;
 
 enum class Routing { Independent, CopyLeft, CopyRight };
+
+struct GainPass {
+    float peak;    // largest gained magnitude
+    bool clipped;  // some gained sample beyond full scale
+};
+
+// Input gain into a work buffer; gained values below `threshold` in magnitude
+// become 0. The meters see the gained value before that flush.
+GainPass gainStage(const float* input, float* work, int32_t count, float gain, float threshold) {
+    const Lanes g = splat(gain);
+    const Lanes limit = splat(threshold);
+    const Lanes zero = splat(0.0f);
+    const Lanes one = splat(1.0f);
+    const Lanes minusOne = splat(-1.0f);
+    Lanes peak = zero;
+    Lanes clip = less(one, zero);
+    int32_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        Lanes w = loadLanes(input + i) * g;
+        // A NaN would poison the stage state for good; it enters as silence.
+        w = zeroWhere(unordered(w), w);
+        clip = either(clip, either(greater(w, one), less(w, minusOne)));
+        const Lanes level = magnitude(w);
+        peak = larger(peak, level);
+        storeLanes(work + i, zeroWhere(both(less(level, limit), greater(level, zero)), w));
+    }
+    float lanes[4];
+    storeLanes(lanes, peak);
+    GainPass result{std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3])), anyLane(clip)};
+    for (; i < count; ++i) {
+        float w = input[i] * gain;
+        if (std::isnan(w)) w = 0.0f;
+        if (w > 1.0f || w < -1.0f) result.clipped = true;
+        const float level = std::fabs(w);
+        result.peak = std::max(result.peak, level);
+        work[i] = level < threshold && level > 0.0f ? 0.0f : w;
+    }
+    return result;
+}
+
+void copyOut(float* output, const float* result, int32_t count, bool accumulate) {
+    int32_t i = 0;
+    if (accumulate) {
+        for (; i + 4 <= count; i += 4) storeLanes(output + i, loadLanes(output + i) + loadLanes(result + i));
+        for (; i < count; ++i) output[i] = output[i] + result[i];
+    } else {
+        std::copy_n(result, count, output);
+    }
+}
 
 float rateScaleFor(float rate, float previous) {
     if (!(rate > 0.0f) || !std::isfinite(rate)) return previous;
@@ -120,51 +170,41 @@ void ShaperEffect::processBlock(float** inputs, float** outputs, int32_t sampleF
 
     DenormalGuard denormalGuard;
     float* work[2] = {workBuffers[0].get(), workBuffers[1].get()};
-    Relaxed<float>* peak[2] = {&peakLeft, &peakRight};
     const bool use[2] = {useLeft, useRight};
+    const float* source[2] = {inputs[0], inputs[1]};
+    Relaxed<float>* peak[2] = {&peakLeft, &peakRight};
 
+    // Coefficients are read once per block: a change from another thread
+    // lands at the next block.
+    const float gain = inputGain;
+    const float threshold = flushThreshold;
+    const StagePlan plan{useLeft, useRight, static_cast<int32_t>(rawValue[kTimesTwo]) == 1,
+                         static_cast<int32_t>(rawValue[kBoost]) != 0};
+    const StageCoefficients coefficients{attackCoef, releaseCoef, driveAmount};
+
+    const float* left = routing == Routing::CopyRight ? work[1] : work[0];
+    const float* right = routing == Routing::Independent ? work[1] : left;
+    float blockPeak[2] = {0.0f, 0.0f};
+    bool clipped = false;
     for (int32_t start = 0; start < sampleFrames; start += workCapacity) {
         const int32_t count = std::min(sampleFrames - start, workCapacity);
-
-        // Gain stage with metering.
-        for (int32_t i = 0; i < count; ++i) {
-            for (int ch = 0; ch < 2; ++ch) {
-                if (!use[ch]) continue;
-                float w = inputs[ch][start + i] * inputGain;
-                // A NaN would poison the stage state for good; it enters as silence.
-                if (std::isnan(w)) w = 0.0f;
-                work[ch][i] = w;
-                if (w > 1.0f || w < -1.0f) clipLevel = 1.0f;
-                const float threshold = flushThreshold;
-                if ((w > 0.0f && w < threshold) || (w < 0.0f && w > -threshold)) work[ch][i] = 0.0f;
-                const float magnitude = std::fabs(w);
-                if (magnitude > *peak[ch]) *peak[ch] = magnitude;
+        for (int ch = 0; ch < 2; ++ch) {
+            if (use[ch]) {
+                const GainPass pass = gainStage(source[ch] + start, work[ch], count, gain, threshold);
+                blockPeak[ch] = std::max(blockPeak[ch], pass.peak);
+                clipped = clipped || pass.clipped;
+            } else {
+                std::fill_n(work[ch], count, 0.0f);
             }
         }
+        runStages(stageStates.get(), work[0], work[1], count, plan, coefficients);
+        if (writeLeft) copyOut(outputs[0] + start, left, count, accumulate);
+        if (writeRight) copyOut(outputs[1] + start, right, count, accumulate);
+    }
 
-        // One or two drive stages per channel.
-        const bool boost = static_cast<int32_t>(rawValue[kBoost]) != 0;
-        const int passes = static_cast<int32_t>(rawValue[kTimesTwo]) == 1 ? 2 : 1;
-        for (int pass = 0; pass < passes; ++pass) {
-            for (int ch = 0; ch < 2; ++ch) {
-                if (!use[ch]) continue;
-                const StageCoefficients coefficients{attackCoef, releaseCoef, driveAmount};
-                runStage(stageStates[pass * 2 + ch], work[ch], count, boost, coefficients);
-            }
-        }
-
-        // Copy out, overwriting or adding.
-        const float* left = routing == Routing::CopyRight ? work[1] : work[0];
-        const float* right = routing == Routing::Independent ? work[1] : left;
-        for (int32_t i = 0; i < count; ++i) {
-            if (writeLeft) {
-                float& out = outputs[0][start + i];
-                out = accumulate ? out + left[i] : left[i];
-            }
-            if (writeRight) {
-                float& out = outputs[1][start + i];
-                out = accumulate ? out + right[i] : right[i];
-            }
-        }
+    // The meters only ever rise here; the editor lowers them.
+    if (clipped) clipLevel = 1.0f;
+    for (int ch = 0; ch < 2; ++ch) {
+        if (use[ch] && blockPeak[ch] > *peak[ch]) *peak[ch] = blockPeak[ch];
     }
 }
