@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/validate/opcode_limits.h"
 #include "tests/validate/validation_host.h"
 
 namespace {
@@ -15,37 +16,6 @@ constexpr int32_t kFirstOpcode = -16;
 constexpr int32_t kLastOpcode = 128;
 constexpr std::size_t kBufferSize = 1024;
 constexpr unsigned char kGuard = 0xA5;
-
-// The most an opcode may write through ptr. A host sizes its buffer for what
-// the interface lets it expect; anything past that lands in the host's memory.
-std::size_t writableBytes(int32_t opcode) {
-    switch (opcode) {
-    case effGetProgramName:
-    case effGetProgramNameIndexed:
-        return 24;
-    case effGetParamLabel:
-    case effGetParamDisplay:
-        return 9;
-    case effGetParamName:
-        return 20;
-    case effEditGetRect:
-    case effGetChunk:
-        return sizeof(void*);
-    case effGetInputProperties:
-    case effGetOutputProperties:
-        return sizeof(VstPinProperties);
-    case effGetEffectName:
-    case effGetVendorString:
-    case effGetProductString:
-        return 64;
-    case effGetErrorText:
-        return 256;
-    case effGetParameterProperties:
-        return 152;  // VstParameterProperties
-    default:
-        return 0;
-    }
-}
 
 bool inRange(int64_t value, int64_t low, int64_t high) { return value >= low && value <= high; }
 
