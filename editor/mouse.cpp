@@ -13,8 +13,8 @@ constexpr int kKnobMaximum = 128;
 constexpr float kKnobMiddle = 64.0f;
 
 // Client coordinates are signed 16-bit; negative while captured outside.
-int16_t pointerX(LPARAM position) { return static_cast<int16_t>(GET_X_LPARAM(position)); }
-int16_t pointerY(LPARAM position) { return static_cast<int16_t>(GET_Y_LPARAM(position)); }
+int16_t pointerX(LPARAM position) { return static_cast<int16_t>(LOWORD(position)); }
+int16_t pointerY(LPARAM position) { return static_cast<int16_t>(HIWORD(position)); }
 
 // A switch reads as on when its value truncates to anything but 0. Toggling
 // by that reading keeps the result 0 or 1 even after a host sent a value

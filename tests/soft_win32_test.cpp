@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <vector>
 
 #include "platform/soft_win32_driver.h"
@@ -369,6 +372,41 @@ TEST(SoftWin32Packing, CoordinatesKeepTheirSign) {
         EXPECT_EQ(GET_Y_LPARAM(packed), p.y);
     }
     EXPECT_EQ(LoadCursorA(nullptr, IDC_ARROW), softwin::arrowCursor());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SoftWin32Resources, BuiltInBitmapsAreTheSkinFiles) {
+    const struct {
+        int id;
+        const char* file;
+        int width, height;
+    } skins[] = {{106, "panel.bmp", 500, 322}, {107, "knob.bmp", 3888, 48},
+                 {108, "tube.bmp", 960, 53},   {109, "circuit.bmp", 1860, 25}};
+    for (const auto& s : skins) {
+        std::ifstream in(std::string(VARNOX_RESOURCE_DIR) + "/" + s.file, std::ios::binary);
+        if (!in) GTEST_SKIP() << s.file << " is not in resources/ yet";
+        const std::vector<std::uint8_t> file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        std::size_t count = 0;
+        const softwin::EmbeddedBitmap* table = softwin::embeddedBitmaps(count);
+        const softwin::EmbeddedBitmap* found = nullptr;
+        for (std::size_t i = 0; i < count; ++i) {
+            if (table[i].id == s.id) found = &table[i];
+        }
+        ASSERT_NE(found, nullptr) << s.file;
+        EXPECT_EQ(std::vector<std::uint8_t>(found->data, found->data + found->size), file) << s.file;
+
+        auto bitmap = static_cast<HBITMAP>(LoadImageA(nullptr, MAKEINTRESOURCEA(s.id), IMAGE_BITMAP, 0, 0, 0));
+        ASSERT_NE(bitmap, nullptr) << s.file;
+        Image ours;
+        ASSERT_TRUE(skinart::readBmp(file, ours));
+        EXPECT_EQ(ours.width, s.width);
+        EXPECT_EQ(ours.height, s.height);
+        EXPECT_EQ(*softwin::bitmapPixels(bitmap), ours) << s.file;
+        DeleteObject(bitmap);
+    }
 }
 
 }  // namespace
