@@ -55,9 +55,11 @@ void storeStates(const LaneState& s, StageState* states) {
     }
 }
 
-// One sample through every lane; answers the flushed outputs.
+// One sample through every lane; answers the flushed outputs. Inlined so that
+// the state stays in registers: a trip through memory would lengthen every
+// lane's chain from one sample to the next.
 template <bool kBoost>
-inline Lanes stageStep(LaneState& s, Lanes input, const LaneCoefficients& co) {
+[[gnu::always_inline]] inline Lanes stageStep(LaneState& s, Lanes input, const LaneCoefficients& co) {
     const Lanes zero = splat(0.0f);
     const Lanes one = splat(1.0f);
     const Lanes half = splat(0.5f);
@@ -72,26 +74,37 @@ inline Lanes stageStep(LaneState& s, Lanes input, const LaneCoefficients& co) {
     const Lanes open3 = open * open * open;
     const Lanes c = kBoost ? co.drive * open3 : co.drive * (open3 * open3);
 
-    // Envelope: attack toward u, then release, each on the envelope as it stands.
-    Lanes e = s.envelope;
-    const Lanes attacked = kBoost ? e + (u - e) * co.attack : e + (u - e) * co.attack * c;
-    e = select(greater(u, e), attacked, e);
-    const Lanes q = e - u;
-    Lanes released;
+    // Envelope: attack toward u, then release, each on the envelope as it
+    // stands. A step that does not apply gets a distance of 0 and leaves the
+    // envelope exactly as it was, so no lane has to branch.
+    const Lanes e0 = s.envelope;
     if (kBoost) {
+        const Lanes e = e0 + capBelow(zero, u - e0) * co.attack;
+        const Lanes q = capBelow(zero, e - u);
         const Lanes slack = splat(kMixCeiling) - c;
-        released = e - q * q * (slack * slack) * co.release;
+        s.envelope = e - q * q * (slack * slack) * co.release;
     } else {
-        released = e - q * co.release * (e * e);
+        // The release waits on nothing but e0, so it is worked out beside the
+        // attack, which has to wait for c. An attack that overshoots u and so
+        // releases as well is rare; it takes the slow way.
+        const Lanes rising = greater(u, e0);
+        const Lanes attacked = e0 + (u - e0) * co.attack * c;
+        const Lanes released = e0 - capBelow(zero, e0 - u) * co.release * (e0 * e0);
+        s.envelope = select(rising, attacked, released);
+        const Lanes overshot = both(rising, greater(attacked, u));
+        if (anyLane(overshot)) {
+            const Lanes again = attacked - (attacked - u) * co.release * (attacked * attacked);
+            s.envelope = select(overshot, again, s.envelope);
+        }
     }
-    s.envelope = select(greater(e, u), released, e);
 
     s.weight = (s.weight + c) * half;
     const Lanes k = s.weight;
 
     // Folded parabola: 4u(1 - u) for 0 <= u <= 1, odd in x.
+    // Above 1, 2 - t is exact and equals 1 - (t - 1); below, it is the larger.
     Lanes t = two * u;
-    t = select(greater(t, one), one - (t - one), t);
+    t = capAbove(two - t, t);
     const Lanes g = negateWhere(less(x, zero), two * t * (one - half * t));
 
     const Lanes y = k * g + x * (one - k * k);
