@@ -1,0 +1,47 @@
+// The editor's frame composition on the software window layer: one 50 ms
+// tick with moving meters, and one that repaints the whole panel first.
+#include <benchmark/benchmark.h>
+
+#include "bench/bench_support.h"
+#include "editor/skin_editor.h"
+#include "engine/shaper_effect.h"
+#include "host/effect_base.h"
+#include "platform/soft_win32_driver.h"
+
+namespace {
+
+void editorFrame(benchmark::State& state, bool repaint) {
+    benchsupport::PluginInstance fx(9, 44100.0f, 512);
+    auto& effect = *static_cast<ShaperEffect*>(EffectBase::fromRecord(fx.record()));
+    if (fx.record()->dispatcher(fx.record(), effEditOpen, 0, 0, nullptr, 0.0f) != 1) {
+        state.SkipWithError("the editor did not open");
+        return;
+    }
+    HWND window = effect.readoutTarget()->window;
+    softwin::tick();  // the first frame, with the panel
+    const auto first = softwin::windowPixels(window);
+    if (!first || first->pixel(0, 0) == first->pixel(250, 70)) {
+        state.SkipWithError("no skin on the window");
+        return;
+    }
+
+    float level = 0.0f;
+    for (auto _ : state) {
+        // Meters as the audio thread leaves them, sweeping through green and red.
+        level = level > 1.4f ? 0.0f : level + 0.07f;
+        effect.peakLeft = level;
+        effect.peakRight = level * 0.5f;
+        if (repaint) softwin::invalidate(window);
+        softwin::tick();
+    }
+    fx.record()->dispatcher(fx.record(), effEditClose, 0, 0, nullptr, 0.0f);
+    state.counters["frames/s"] = benchmark::Counter(1.0, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void BM_EditorFrame(benchmark::State& state) { editorFrame(state, false); }
+void BM_EditorFrameRepaint(benchmark::State& state) { editorFrame(state, true); }
+
+BENCHMARK(BM_EditorFrame)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_EditorFrameRepaint)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
