@@ -8,6 +8,9 @@
 // Every handle is checked against the live objects before it is used, so a
 // stale, foreign (an X11 window id from a host) or garbage handle makes the
 // call fail as Win32 does, never crash.
+//
+// Like Win32 windows, everything here belongs to the user-interface thread:
+// the layer takes no locks.
 #pragma once
 
 #include <cstdint>
