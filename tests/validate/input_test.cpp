@@ -13,7 +13,9 @@
 
 namespace {
 
-constexpr int32_t kBlock = 256;
+// Not a multiple of 4, so that bad samples reach both the four-lane body of
+// the block path and its scalar tail.
+constexpr int32_t kBlock = 259;
 constexpr float kInfinity = std::numeric_limits<float>::infinity();
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
@@ -52,13 +54,14 @@ void fillBlock(std::vector<float>& left, std::vector<float>& right, Placement pl
     switch (placement) {
     case Placement::OneSample:
         left[kBlock / 2] = bad;
+        right[kBlock - 1] = bad;
         break;
     case Placement::WholeBlock:
         std::fill(left.begin(), left.end(), bad);
         std::fill(right.begin(), right.end(), bad);
         break;
     case Placement::RightEveryOther:
-        for (int32_t i = 0; i < kBlock; i += 2) right[i] = bad;
+        for (int32_t i = 0; i < kBlock; i += 2) right[i] = bad;  // ends on a bad sample
         break;
     }
 }
@@ -126,9 +129,9 @@ TEST(Input, BadSamplesKeepTheOutputCleanAndTheEffectRecovers) {
 
                 fillBlock(left, right, placement, bad.value, kBlock);
                 const Outputs hit = play(effect, left, right);
-                tally().badInputs += placement == Placement::OneSample ? 1 : placement == Placement::WholeBlock
+                tally().badInputs += placement == Placement::OneSample ? 2 : placement == Placement::WholeBlock
                                                                                   ? 2 * kBlock
-                                                                                  : kBlock / 2;
+                                                                                  : (kBlock + 1) / 2;
                 ASSERT_TRUE(clean(hit)) << context;
 
                 if (bad.sameAs) {

@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <memory>
 #include <random>
 #include <vector>
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -100,6 +103,27 @@ TEST(Lifecycle, CloseAnswersOneWhateverItsArguments) {
             }
         }
     }
+}
+
+TEST(Lifecycle, LibraryUnloadedAndLoadedAgain) {
+    // A private copy, so that unloading it really unmaps it: the shipped path
+    // stays loaded for the other tests.
+    namespace fs = std::filesystem;
+    const fs::path copy = fs::temp_directory_path() / ("varnox-reload-" + std::to_string(::getpid()) + ".so");
+    fs::copy_file(VARNOX_PLUGIN_PATH, copy, fs::copy_options::overwrite_existing);
+    for (int round = 0; round < 20; ++round) {
+        PluginLibrary library(copy.string());
+        std::vector<std::unique_ptr<Effect>> effects;
+        for (int i = 0; i < 3; ++i) effects.push_back(std::make_unique<Effect>(library));
+        for (auto& effect : effects) {
+            ASSERT_EQ(effect->dispatch(effEditOpen), 1);
+            effect->start(44100.0f, 128);
+            playBlock(*effect, 128, 0.9f);
+        }
+        effects[round % 3]->dispatch(effEditClose);
+        effects.clear();  // the other two close with their editors open
+    }
+    fs::remove(copy);
 }
 
 // The editor tests run on the validation build, whose windows and timers the
