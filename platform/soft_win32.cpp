@@ -361,7 +361,7 @@ LONG_PTR GetWindowLongPtrA(HWND handle, int index) {
     Window* window = findWindow(handle);
     if (!window) return 0;
     if (index == GWLP_USERDATA) return window->userData;
-    if (index == -16) return static_cast<LONG>(window->style);  // GWL_STYLE
+    if (index == GWL_STYLE) return static_cast<LONG>(window->style);
     return 0;
 }
 

@@ -107,6 +107,7 @@ constexpr UINT WM_RBUTTONUP = 0x0205;
 
 constexpr DWORD WS_CHILD = 0x40000000;
 constexpr DWORD WS_VISIBLE = 0x10000000;
+constexpr int GWL_STYLE = -16;
 constexpr int GWL_USERDATA = -21;
 constexpr int GWLP_USERDATA = -21;
 constexpr int COLOR_BTNFACE = 15;
