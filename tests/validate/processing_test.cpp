@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/validate/allocation_counter.h"
 #include "tests/validate/validation_host.h"
 
 namespace {
@@ -201,4 +202,30 @@ TEST(Processing, SwitchedOffLeavesOutputsAlone) {
     effect.processReplacing(buffers.in(), buffers.out(), -1);
     effect.processReplacing(buffers.in(), buffers.out(), std::numeric_limits<int32_t>::min());
     EXPECT_TRUE(std::all_of(buffers.outL.begin(), buffers.outL.end(), [](float x) { return x == 3.0f; }));
+}
+
+TEST(Processing, BlocksAndParameterSetsAllocateNothing) {
+    if (!allocations::counting()) GTEST_SKIP() << "allocation counting is off in sanitizer builds";
+    Effect effect;
+    effect.dispatch(effSetProgram, 0, 8);
+    const std::uint64_t beforeSwitchOn = allocations::onThisThread();
+    effect.start(44100.0f, 512);
+    // The work buffers come at switch-on; seeing them proves the counter sees the plug-in.
+    ASSERT_GT(allocations::onThisThread(), beforeSwitchOn);
+
+    Signal signal(11);
+    Stereo buffers(2048);
+    signal.fill(buffers.inL, buffers.inR);
+    float** in = buffers.in();
+    float** out = buffers.out();
+    const std::uint64_t before = allocations::onThisThread();
+    // Automation played from the audio thread sets parameters between blocks.
+    int32_t index = 0;
+    for (const int32_t frames : {512, 1, 63, 2048, 0}) {
+        effect.set(index % 6, 0.3f * static_cast<float>(index % 4));
+        ++index;
+        effect.processReplacing(in, out, frames);
+        effect.process(in, out, frames);
+    }
+    EXPECT_EQ(allocations::onThisThread(), before);
 }
