@@ -451,3 +451,26 @@ TEST_F(RenderTest, HelpDescribesUsageAndExitsCleanly) {
 }
 
 }  // namespace
+
+TEST_F(RenderTest, SnapshotWritesTheEditorAsPng) {
+    Result result = run({"--snapshot", out("editor.png"), "--program", "9", "--ticks", "3"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("program 9"), std::string::npos) << result.out;
+    const std::string png = slurp(out("editor.png"));
+    ASSERT_GT(png.size(), 33u);
+    EXPECT_EQ(png.substr(1, 3), "PNG");
+    // IHDR: width and height, big-endian, right after the chunk header.
+    auto word = [&](std::size_t at) {
+        return (uint32_t(uint8_t(png[at])) << 24) | (uint32_t(uint8_t(png[at + 1])) << 16) |
+               (uint32_t(uint8_t(png[at + 2])) << 8) | uint32_t(uint8_t(png[at + 3]));
+    };
+    EXPECT_EQ(png.substr(12, 4), "IHDR");
+    EXPECT_EQ(word(16), 500u);
+    EXPECT_EQ(word(20), 140u);
+
+    EXPECT_EQ(run({"--snapshot", out("a.png"), "--demo", out("b.wav")}).exitCode, 2);
+    EXPECT_EQ(run({"--snapshot", out("a.png"), "--ticks", "0"}).exitCode, 2);
+    Result unwritable = run({"--snapshot", (root / "no" / "such" / "dir" / "e.png").string()});
+    EXPECT_EQ(unwritable.exitCode, 1);
+    EXPECT_EQ(lines(unwritable.err).size(), 1u) << unwritable.err;
+}

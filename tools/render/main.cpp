@@ -8,7 +8,9 @@
 #include <memory>
 #include <string>
 
+#include "host/effect_base.h"
 #include "platform/dynamic_library.h"
+#include "tools/common/editor_snapshot.h"
 #include "tools/render/audio_file.h"
 #include "tools/render/controls.h"
 #include "tools/render/demo.h"
@@ -123,7 +125,23 @@ std::string settingsText(PluginHost& host, const Options& options) {
     return text;
 }
 
+// The editor draws on this program's software window layer, so the effect
+// for a picture is built here, through the same entry the library exports.
+int writeSnapshot(const Options& options) {
+    PluginHost host(&createEffectInstance, "the built-in effect");
+    if (options.program) host.selectProgram(resolveProgram(host, *options.program));
+    for (const std::string& setting : options.settings) applySetting(host, setting);
+    std::string error;
+    if (!snapshot::writeEditorPng(host.record(), options.snapshotPath, error, options.ticks))
+        throw ToolError(kExitFailure, error);
+    if (!options.quiet)
+        std::printf("editor -> %s: %s, %d ticks\n", options.snapshotPath.c_str(), settingsText(host, options).c_str(),
+                    options.ticks);
+    return kExitOk;
+}
+
 int run(const Options& options) {
+    if (!options.snapshotPath.empty()) return writeSnapshot(options);
     std::unique_ptr<SoundFileReader> reader;
     if (!options.list && !options.demo) reader = std::make_unique<SoundFileReader>(options.inputPath);
     if (reader && reader->channels() > 2)

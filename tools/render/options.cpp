@@ -13,15 +13,19 @@ constexpr int kLargestBlock = 65536;
     throw ToolError(kExitUsage, message + " (see --help)");
 }
 
-int parseBlockSize(const std::string& text) {
+int parseWholeNumber(const std::string& option, const std::string& text, long largest) {
     errno = 0;
     char* end = nullptr;
     long value = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || errno != 0 || value < 1 || value > kLargestBlock)
-        usageError("--block: expected a whole number from 1 to " + std::to_string(kLargestBlock) + ", got '" +
-                   text + "'");
+    if (text.empty() || *end != '\0' || errno != 0 || value < 1 || value > largest)
+        usageError(option + ": expected a whole number from 1 to " + std::to_string(largest) + ", got '" + text +
+                   "'");
     return static_cast<int>(value);
 }
+
+int parseBlockSize(const std::string& text) { return parseWholeNumber("--block", text, kLargestBlock); }
+
+int parseTicks(const std::string& text) { return parseWholeNumber("--ticks", text, 10000); }
 
 SampleFormat parseFormat(const std::string& text) {
     if (text == "float") return SampleFormat::Float;
@@ -74,6 +78,11 @@ Options parseOptions(int argc, const char* const* argv) {
         } else if (name == "--list") {
             noValue();
             options.list = true;
+        } else if (name == "--snapshot") {
+            options.snapshotPath = value();
+            if (options.snapshotPath.empty()) usageError("--snapshot needs a path");
+        } else if (name == "--ticks") {
+            options.ticks = parseTicks(value());
         } else if (name == "--plugin") {
             options.pluginPath = value();
             if (options.pluginPath.empty()) usageError("--plugin needs a path");
@@ -93,9 +102,13 @@ Options parseOptions(int argc, const char* const* argv) {
     }
     if (options.help) return options;
 
-    size_t wanted = options.list ? 0 : options.demo ? 1 : 2;
+    const bool snapshot = !options.snapshotPath.empty();
+    if (snapshot && (options.list || options.demo))
+        usageError("--snapshot goes alone, without --list or --demo");
+    size_t wanted = options.list || snapshot ? 0 : options.demo ? 1 : 2;
     if (positional.size() != wanted) {
         if (options.list) usageError("--list takes no files");
+        if (snapshot) usageError("--snapshot takes no audio files");
         if (options.demo) usageError(positional.empty() ? "--demo needs an output file" : "--demo takes one output file and no input");
         usageError(positional.size() < 2 ? "expected an input and an output file" : "too many files");
     }
@@ -108,6 +121,7 @@ std::string helpText() {
     return R"(Usage: varnox-render [OPTIONS] INPUT OUTPUT
        varnox-render [OPTIONS] --demo OUTPUT
        varnox-render [OPTIONS] --list
+       varnox-render [OPTIONS] --snapshot EDITOR.png [--ticks N]
 
 Runs an audio file through the Varnox drive plug-in, loaded as a VST 2 host
 loads it, and writes the result.
@@ -138,6 +152,15 @@ Plug-in settings (applied in this order):
   --list                Print the programs and the parameters with the
                         plug-in's own names, display texts and labels (after
                         --program and --set) and exit.
+
+Editor picture:
+  --snapshot PNG        Open the plug-in's editor (after --program and --set),
+                        let it run N ticks of 50 ms and write what it shows as
+                        a PNG. The editor is drawn on the software window layer
+                        of this program, so the effect for the picture is built
+                        in this process rather than loaded from --plugin.
+  --ticks N             Ticks before the picture (1-10000, default 40: two
+                        seconds, enough for the tube and LEDs to settle).
 
 Host:
   --block N             Block size in sample frames (1-65536, default 512).

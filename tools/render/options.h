@@ -11,6 +11,8 @@ struct Options {
     std::string inputPath;   // empty with --demo
     std::string outputPath;  // empty with --list
     std::string pluginPath;  // empty: the library next to the program
+    std::string snapshotPath;  // --snapshot: a PNG of the editor instead of audio
+    int ticks = 40;            // editor ticks before the snapshot
     std::optional<std::string> program;  // number or name
     std::vector<std::string> settings;   // "NAME=VALUE", applied in order after the program
     int blockSize = 512;

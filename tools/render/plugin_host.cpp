@@ -25,18 +25,23 @@ PluginHost::PluginHost(const std::string& libraryPath) {
     if (entry == nullptr) entry = reinterpret_cast<VstEntryProc>(library.symbol("VSTPluginMain"));
     if (entry == nullptr)
         throw ToolError(kExitPlugin, "plug-in '" + libraryPath + "' exports no VST 2 entry (main)");
+    open(entry, "plug-in '" + libraryPath + "'");
+}
 
+PluginHost::PluginHost(VstEntryProc entry, const std::string& description) { open(entry, description); }
+
+void PluginHost::open(VstEntryProc entry, const std::string& what) {
     effect = entry(&PluginHost::hostCallback);
-    if (effect == nullptr) throw ToolError(kExitPlugin, "plug-in '" + libraryPath + "' made no effect (main returned null)");
+    if (effect == nullptr) throw ToolError(kExitPlugin, what + " made no effect (main returned null)");
     if (effect->magic != kEffectMagic) {
         effect = nullptr;  // not a record we may call into
-        throw ToolError(kExitPlugin, "plug-in '" + libraryPath + "' is not a VST 2 effect (bad magic)");
+        throw ToolError(kExitPlugin, what + " is not a VST 2 effect (bad magic)");
     }
     effect->user = this;
     if (effect->processReplacing == nullptr || (effect->flags & effFlagsCanReplacing) == 0) {
         dispatch(effClose);
         effect = nullptr;
-        throw ToolError(kExitPlugin, "plug-in '" + libraryPath + "' cannot process in replacing mode");
+        throw ToolError(kExitPlugin, what + " cannot process in replacing mode");
     }
     dispatch(effOpen);
 }

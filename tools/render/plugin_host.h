@@ -13,6 +13,8 @@ public:
     /// Loads the library, runs its entry with our callback and opens the
     /// instance. Throws ToolError (kExitPlugin) when that fails.
     explicit PluginHost(const std::string& libraryPath);
+    /// The same for an entry function already in this process.
+    PluginHost(VstEntryProc entry, const std::string& description);
     /// Switches off if needed, closes the instance, then unloads the library.
     ~PluginHost();
     PluginHost(const PluginHost&) = delete;
@@ -43,11 +45,13 @@ public:
     void stop();
 
     float sampleRate() const { return rate; }
+    AEffect* record() const { return effect; }
     int blockSize() const { return block; }
 
 private:
     static intptr_t VSTCALLBACK hostCallback(AEffect* effect, int32_t opcode, int32_t index, intptr_t value,
                                              void* ptr, float opt);
+    void open(VstEntryProc entry, const std::string& what);
     intptr_t dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr, float opt = 0.0f);
     std::string textRequest(int32_t opcode, int32_t index);
 
