@@ -22,6 +22,12 @@ public:
         for (const Run& run : runs) {
             if (run.error_occurred) continue;
             const std::string key = run.run_name.function_name + "/" + run.run_name.args;
+            if (const auto fps = run.counters.find("frames/s"); fps != run.counters.end()) {
+                const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+                if (median || run.run_type == Run::RT_Iteration)
+                    editorFrames_[run.run_name.function_name] = fps->second.value;
+                continue;
+            }
             const auto ns = run.counters.find("ns/frame");
             const auto rt = run.counters.find("realtime");
             if (ns == run.counters.end() || rt == run.counters.end()) continue;
@@ -40,7 +46,8 @@ public:
         std::FILE* out = stdout;
         std::fflush(out);
         std::fprintf(out, "\nSummary (%s per row)\n", medians_.empty() ? "single run" : "median");
-        std::fprintf(out, "%-40s %10s %10s %12s %10s\n", "row", "ns/frame", "realtime", "vs baseline", "vs music");
+        std::fprintf(out, "%-40s %10s %10s %12s %10s\n", "row", "ns/frame", "realtime", "vs baseline",
+                     "vs music");
         std::vector<std::string> seen;
         for (const std::string& key : order_) {
             if (key.rfind("BM_Plugin", 0) != 0 && key.rfind("BM_Baseline", 0) != 0) continue;
@@ -52,7 +59,8 @@ public:
             if (!lookup(key, row)) continue;
             std::fprintf(out, "%-40s %10.2f %10.1f", key.c_str(), row.nsPerFrame, row.realtime);
             Figures other;
-            if (key.rfind("BM_Plugin", 0) == 0 && lookup(replacePrefix(key, "BM_Plugin", "BM_Baseline"), other)) {
+            if (key.rfind("BM_Plugin", 0) == 0 &&
+                lookup(replacePrefix(key, "BM_Plugin", "BM_Baseline"), other)) {
                 std::fprintf(out, " %11.2fx", other.nsPerFrame / row.nsPerFrame);
             } else {
                 std::fprintf(out, " %12s", "");
@@ -62,6 +70,9 @@ public:
                 std::fprintf(out, " %+9.1f%%", (row.nsPerFrame / other.nsPerFrame - 1.0) * 100.0);
             }
             std::fprintf(out, "\n");
+        }
+        for (const auto& [name, framesPerSecond] : editorFrames_) {
+            std::fprintf(out, "%-40s %10.1f us per frame\n", name.c_str(), 1e6 / framesPerSecond);
         }
         std::fflush(out);
     }
@@ -98,6 +109,7 @@ private:
     }
 
     std::map<std::string, Figures> medians_;
+    std::map<std::string, double> editorFrames_;  // frames per second, the median once there is one
     std::map<std::string, std::vector<Figures>> singles_;
     std::vector<std::string> order_;
 };

@@ -24,7 +24,9 @@ PluginInstance::PluginInstance(int32_t program, float sampleRate, int32_t blockS
     record_->dispatcher(record_, effMainsChanged, 0, 1, nullptr, 0.0f);
 }
 
-PluginInstance::~PluginInstance() { record_->dispatcher(record_, effClose, 0, 0, nullptr, 0.0f); }
+PluginInstance::~PluginInstance() {
+    record_->dispatcher(record_, effClose, 0, 0, nullptr, 0.0f);
+}
 
 ProgramSetup programSetup(int32_t program, float sampleRate) {
     PluginInstance instance(program, sampleRate, 512);

@@ -58,11 +58,15 @@ struct Signal {
 const Signal& signalFor(Input input) {
     static const Signal music{musicLike(1), musicLike(7)};
     static const Signal tail{denormalTail(0.0), denormalTail(1.3)};
-    static const Signal silence{std::vector<float>(kSignalFrames, 0.0f), std::vector<float>(kSignalFrames, 0.0f)};
+    static const Signal silence{std::vector<float>(kSignalFrames, 0.0f),
+                                std::vector<float>(kSignalFrames, 0.0f)};
     switch (input) {
-        case Input::Tail: return tail;
-        case Input::Silence: return silence;
-        case Input::Music: break;
+        case Input::Tail:
+            return tail;
+        case Input::Silence:
+            return silence;
+        case Input::Music:
+            break;
     }
     return music;
 }
@@ -72,7 +76,8 @@ void setCounters(benchmark::State& state, int32_t blockSize) {
     // Seconds per frame; the console prints it with an SI prefix ("15.2ns").
     state.counters["ns/frame"] = benchmark::Counter(
         frames, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-    state.counters["realtime"] = benchmark::Counter(frames / kRate, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["realtime"] =
+        benchmark::Counter(frames / kRate, benchmark::Counter::kIsIterationInvariantRate);
 }
 
 // Runs `process(in, out, frames)` block after block through the looped signal.
@@ -113,12 +118,24 @@ void baselineBlock(benchmark::State& state, Input input) {
               [&](float** in, float** out, int32_t frames) { block.process(in, out, frames); });
 }
 
-void BM_Plugin(benchmark::State& state) { pluginBlock(state, Input::Music); }
-void BM_Baseline(benchmark::State& state) { baselineBlock(state, Input::Music); }
-void BM_PluginTail(benchmark::State& state) { pluginBlock(state, Input::Tail); }
-void BM_PluginSilence(benchmark::State& state) { pluginBlock(state, Input::Silence); }
-void BM_BaselineTail(benchmark::State& state) { baselineBlock(state, Input::Tail); }
-void BM_BaselineSilence(benchmark::State& state) { baselineBlock(state, Input::Silence); }
+void BM_Plugin(benchmark::State& state) {
+    pluginBlock(state, Input::Music);
+}
+void BM_Baseline(benchmark::State& state) {
+    baselineBlock(state, Input::Music);
+}
+void BM_PluginTail(benchmark::State& state) {
+    pluginBlock(state, Input::Tail);
+}
+void BM_PluginSilence(benchmark::State& state) {
+    pluginBlock(state, Input::Silence);
+}
+void BM_BaselineTail(benchmark::State& state) {
+    baselineBlock(state, Input::Tail);
+}
+void BM_BaselineSilence(benchmark::State& state) {
+    baselineBlock(state, Input::Silence);
+}
 
 void programsAndBlocks(benchmark::internal::Benchmark* b) {
     b->ArgNames({"program", "block"});

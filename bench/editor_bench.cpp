@@ -38,8 +38,12 @@ void editorFrame(benchmark::State& state, bool repaint) {
     state.counters["frames/s"] = benchmark::Counter(1.0, benchmark::Counter::kIsIterationInvariantRate);
 }
 
-void BM_EditorFrame(benchmark::State& state) { editorFrame(state, false); }
-void BM_EditorFrameRepaint(benchmark::State& state) { editorFrame(state, true); }
+void BM_EditorFrame(benchmark::State& state) {
+    editorFrame(state, false);
+}
+void BM_EditorFrameRepaint(benchmark::State& state) {
+    editorFrame(state, true);
+}
 
 BENCHMARK(BM_EditorFrame)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_EditorFrameRepaint)->Unit(benchmark::kMicrosecond);

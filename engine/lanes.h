@@ -83,15 +83,23 @@ Lanes map(Lanes a, Lanes b, F f) {
 inline Lanes splat(float value) { return {{value, value, value, value}}; }
 inline Lanes loadLanes(const float* p) { return {{p[0], p[1], p[2], p[3]}}; }
 inline void storeLanes(float* p, Lanes a) { std::memcpy(p, a.v, sizeof a.v); }
-inline Lanes pairWith(float first, float second, Lanes rest) { return {{first, second, rest.v[0], rest.v[1]}}; }
+inline Lanes pairWith(float first, float second, Lanes rest) {
+    return {{first, second, rest.v[0], rest.v[1]}};
+}
 inline float lane0(Lanes a) { return a.v[0]; }
 inline float lane1(Lanes a) { return a.v[1]; }
 inline float lane2(Lanes a) { return a.v[2]; }
 inline float lane3(Lanes a) { return a.v[3]; }
 
-inline Lanes operator+(Lanes a, Lanes b) { return lanes_detail::map(a, b, [](float x, float y) { return x + y; }); }
-inline Lanes operator-(Lanes a, Lanes b) { return lanes_detail::map(a, b, [](float x, float y) { return x - y; }); }
-inline Lanes operator*(Lanes a, Lanes b) { return lanes_detail::map(a, b, [](float x, float y) { return x * y; }); }
+inline Lanes operator+(Lanes a, Lanes b) {
+    return lanes_detail::map(a, b, [](float x, float y) { return x + y; });
+}
+inline Lanes operator-(Lanes a, Lanes b) {
+    return lanes_detail::map(a, b, [](float x, float y) { return x - y; });
+}
+inline Lanes operator*(Lanes a, Lanes b) {
+    return lanes_detail::map(a, b, [](float x, float y) { return x * y; });
+}
 
 inline Lanes greater(Lanes a, Lanes b) {
     return lanes_detail::map(a, b, [](float x, float y) { return lanes_detail::mask(x > y); });
@@ -117,7 +125,9 @@ inline bool anyLane(Lanes mask) {
 inline Lanes select(Lanes mask, Lanes a, Lanes b) {
     using namespace lanes_detail;
     Lanes out;
-    for (int i = 0; i < 4; ++i) out.v[i] = fromBits((bits(mask.v[i]) & bits(a.v[i])) | (~bits(mask.v[i]) & bits(b.v[i])));
+    for (int i = 0; i < 4; ++i) {
+        out.v[i] = fromBits((bits(mask.v[i]) & bits(a.v[i])) | (~bits(mask.v[i]) & bits(b.v[i])));
+    }
     return out;
 }
 inline Lanes zeroWhere(Lanes mask, Lanes a) { return select(mask, splat(0.0f), a); }

@@ -38,14 +38,30 @@ void* operator new[](std::size_t size) {
     if (void* p = allocate(size)) return p;
     throw std::bad_alloc();
 }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return allocate(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    return allocate(size);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
 
 namespace {
 
@@ -129,9 +145,10 @@ TEST(Allocation, InstanceFootprint) {
         }
         delete fx;
     }
-    std::printf("[ footprint ] ShaperEffectEdit %zu bytes, SkinEditor %zu bytes, whole instance on the heap "
-                "%zu bytes; work buffers at block size 512: %zu bytes\n",
-                sizeof(ShaperEffectEdit), sizeof(SkinEditor), created, switchedOn);
+    std::printf(
+        "[ footprint ] ShaperEffectEdit %zu bytes, SkinEditor %zu bytes, whole instance on the heap "
+        "%zu bytes; work buffers at block size 512: %zu bytes\n",
+        sizeof(ShaperEffectEdit), sizeof(SkinEditor), created, switchedOn);
     EXPECT_GE(created, sizeof(ShaperEffectEdit) + sizeof(SkinEditor));
     EXPECT_LE(switchedOn, std::size_t{16} << 10);  // the two work buffers, nothing more
 }

@@ -38,7 +38,9 @@ float randomSample(Random& random) {
     return random.uniform(-1.5f, 1.5f);
 }
 
-model::Stage toModel(const StageState& s) { return {s.envelope, s.weight, s.smoothed, s.lastShaped}; }
+model::Stage toModel(const StageState& s) {
+    return {s.envelope, s.weight, s.smoothed, s.lastShaped};
+}
 
 void expectSameState(const StageState& actual, const model::Stage& expected, const char* what) {
     EXPECT_EQ(actual.envelope, expected.envelope) << what;
@@ -50,8 +52,10 @@ void expectSameState(const StageState& actual, const model::Stage& expected, con
 TEST(StageLanes, MatchThePlainStageFromAnyState) {
     Random random(2024);
     for (int trial = 0; trial < 3000; ++trial) {
-        const StagePlan plan{!random.chance(0.15f), !random.chance(0.15f), random.chance(0.5f), random.chance(0.5f)};
-        StageCoefficients co{random.uniform(0.0f, 1.0f), random.uniform(0.0f, 0.8f), random.uniform(0.0f, 1.0f)};
+        const StagePlan plan{!random.chance(0.15f), !random.chance(0.15f), random.chance(0.5f),
+                             random.chance(0.5f)};
+        StageCoefficients co{random.uniform(0.0f, 1.0f), random.uniform(0.0f, 0.8f),
+                             random.uniform(0.0f, 1.0f)};
         if (random.chance(0.2f)) co.attack = 1.0f;
         if (random.chance(0.2f)) co.drive = random.chance(0.5f) ? 1.0f : 0.0f;
         const auto count = int32_t(random.uniform(0.0f, 1.0f) < 0.5f ? random.uniform(0.0f, 10.0f)
@@ -81,9 +85,10 @@ TEST(StageLanes, MatchThePlainStageFromAnyState) {
 
         runStages(states, left.data(), right.data(), count, plan, co);
 
-        SCOPED_TRACE(testing::Message() << "trial " << trial << ", " << count << " frames, boost " << plan.boost
-                                        << ", two stages " << plan.twoStages);
-        const bool used[4] = {plan.left, plan.right, plan.left && plan.twoStages, plan.right && plan.twoStages};
+        SCOPED_TRACE(testing::Message() << "trial " << trial << ", " << count << " frames, boost "
+                                        << plan.boost << ", two stages " << plan.twoStages);
+        const bool used[4] = {plan.left, plan.right, plan.left && plan.twoStages,
+                              plan.right && plan.twoStages};
         for (int lane = 0; lane < 4; ++lane) {
             expectSameState(states[lane], expected[lane], used[lane] ? "a running stage" : "an idle stage");
         }
