@@ -31,29 +31,29 @@ GainPass gainStage(const float* input, float* work, int32_t count, float gain, f
     const Lanes one = splat(1.0f);
     const Lanes minusOne = splat(-1.0f);
     Lanes peak = zero;
-    Lanes clip = less(one, zero);
-    int32_t i = 0;
-    for (; i + 4 <= count; i += 4) {
-        Lanes w = loadLanes(input + i) * g;
+    Lanes clip = zero;  // no lane set
+    const auto gainFour = [&](const float* in, float* out) {
+        Lanes w = loadLanes(in) * g;
         // A NaN would poison the stage state for good; it enters as silence.
         w = zeroWhere(unordered(w), w);
         clip = either(clip, either(greater(w, one), less(w, minusOne)));
         const Lanes level = magnitude(w);
         peak = larger(peak, level);
-        storeLanes(work + i, zeroWhere(both(less(level, limit), greater(level, zero)), w));
+        storeLanes(out, zeroWhere(both(less(level, limit), greater(level, zero)), w));
+    };
+    int32_t i = 0;
+    for (; i + 4 <= count; i += 4) gainFour(input + i, work + i);
+    if (i < count) {
+        // The last few samples, padded with silence, which moves no meter.
+        float in[4] = {};
+        float out[4];
+        std::copy(input + i, input + count, in);
+        gainFour(in, out);
+        std::copy(out, out + (count - i), work + i);
     }
     float lanes[4];
     storeLanes(lanes, peak);
-    GainPass result{std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3])), anyLane(clip)};
-    for (; i < count; ++i) {
-        float w = input[i] * gain;
-        if (std::isnan(w)) w = 0.0f;
-        if (w > 1.0f || w < -1.0f) result.clipped = true;
-        const float level = std::fabs(w);
-        result.peak = std::max(result.peak, level);
-        work[i] = level < threshold && level > 0.0f ? 0.0f : w;
-    }
-    return result;
+    return {std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3])), anyLane(clip)};
 }
 
 void copyOut(float* output, const float* result, int32_t count, bool accumulate) {
