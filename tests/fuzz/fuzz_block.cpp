@@ -22,22 +22,25 @@ thread_local unsigned pinPattern = 0;
 
 intptr_t VSTCALLBACK hostCallback(AEffect*, int32_t opcode, int32_t index, intptr_t value, void*, float) {
     switch (opcode) {
-    case audioMasterVersion:
-        return 2400;
-    case audioMasterPinConnected: {
-        const unsigned bit = (value ? 2u : 0u) + (index == 0 ? 0u : 1u);
-        return (pinPattern >> bit) & 1u;
-    }
-    default:
-        return 0;
+        case audioMasterVersion:
+            return 2400;
+        case audioMasterPinConnected: {
+            const unsigned bit = (value ? 2u : 0u) + (index == 0 ? 0u : 1u);
+            return (pinPattern >> bit) & 1u;
+        }
+        default:
+            return 0;
     }
 }
 
-bool clean(float x) { return std::isfinite(x) && std::fpclassify(x) != FP_SUBNORMAL; }
+bool clean(float x) {
+    return std::isfinite(x) && std::fpclassify(x) != FP_SUBNORMAL;
+}
 
 void playBlock(AEffect* effect, FuzzInput& input) {
     const std::uint8_t shape = input.byte();
-    const int32_t frames = static_cast<int32_t>(input.raw<std::uint16_t>() % kMaxFrames) - (shape & 1 ? 0 : 4);
+    const int32_t frames =
+        static_cast<int32_t>(input.raw<std::uint16_t>() % kMaxFrames) - (shape & 1 ? 0 : 4);
     const std::size_t size = static_cast<std::size_t>(std::max<int32_t>(frames, 0));
     std::vector<float> inL(size), inR(size), outL(size), outR(size);
 
@@ -103,34 +106,36 @@ int runBlock(const std::uint8_t* data, std::size_t size) {
     static constexpr float kRates[] = {22050.0f, 44100.0f, 48000.0f, 96000.0f, 192000.0f};
     const std::uint8_t setup = input.byte();
     dispatch(effSetSampleRate, 0, 0, setup & 8 ? input.edgeFloat() : kRates[setup % 5]);
-    dispatch(effSetBlockSize, 0, setup & 16 ? static_cast<intptr_t>(input.edgeInteger()) : 64 << (setup % 6), 0.0f);
+    dispatch(effSetBlockSize, 0, setup & 16 ? static_cast<intptr_t>(input.edgeInteger()) : 64 << (setup % 6),
+             0.0f);
     dispatch(effSetProgram, 0, input.byte() % 10, 0.0f);
     dispatch(effMainsChanged, 0, 1, 0.0f);
 
     for (int steps = 0; steps < kMaxSteps && !input.empty(); ++steps) {
         const std::uint8_t op = input.byte();
         switch (op % 10) {
-        case 0:
-        case 1:
-            effect->setParameter(effect, static_cast<int32_t>(input.byte() % 6), input.edgeFloat());
-            break;
-        case 2:
-            dispatch(effSetProgram, 0, static_cast<intptr_t>(input.edgeInteger()), 0.0f);
-            break;
-        case 3:
-            pinPattern = input.byte();
-            break;
-        case 4:
-            // Setup changes, with or without the switch-off hosts should send first.
-            if (op & 16) dispatch(effMainsChanged, 0, 0, 0.0f);
-            dispatch(op & 32 ? effSetSampleRate : effSetBlockSize, 0,
-                     static_cast<intptr_t>(input.edgeInteger() % 20000), input.edgeFloat());
-            if (op & 64) dispatch(effSetBlockSizeAndSampleRate, 0, input.raw<std::uint16_t>(), input.edgeFloat());
-            if (op & 128) dispatch(effMainsChanged, 0, 1, 0.0f);
-            break;
-        default:
-            playBlock(effect, input);
-            break;
+            case 0:
+            case 1:
+                effect->setParameter(effect, static_cast<int32_t>(input.byte() % 6), input.edgeFloat());
+                break;
+            case 2:
+                dispatch(effSetProgram, 0, static_cast<intptr_t>(input.edgeInteger()), 0.0f);
+                break;
+            case 3:
+                pinPattern = input.byte();
+                break;
+            case 4:
+                // Setup changes, with or without the switch-off hosts should send first.
+                if (op & 16) dispatch(effMainsChanged, 0, 0, 0.0f);
+                dispatch(op & 32 ? effSetSampleRate : effSetBlockSize, 0,
+                         static_cast<intptr_t>(input.edgeInteger() % 20000), input.edgeFloat());
+                if (op & 64)
+                    dispatch(effSetBlockSizeAndSampleRate, 0, input.raw<std::uint16_t>(), input.edgeFloat());
+                if (op & 128) dispatch(effMainsChanged, 0, 1, 0.0f);
+                break;
+            default:
+                playBlock(effect, input);
+                break;
         }
         for (int32_t i = 0; i < 6; ++i) {
             const float value = effect->getParameter(effect, i);

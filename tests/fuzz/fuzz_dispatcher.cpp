@@ -22,7 +22,9 @@ intptr_t VSTCALLBACK hostCallback(AEffect*, int32_t opcode, int32_t, intptr_t, v
     return opcode == audioMasterVersion ? 2400 : 0;
 }
 
-bool clean(float x) { return std::isfinite(x) && std::fpclassify(x) != FP_SUBNORMAL; }
+bool clean(float x) {
+    return std::isfinite(x) && std::fpclassify(x) != FP_SUBNORMAL;
+}
 
 bool takesTextIn(int32_t opcode) {
     return opcode == effSetProgramName || opcode == effString2Parameter || opcode == effCanDo;
@@ -38,33 +40,34 @@ public:
     void step() {
         const std::uint8_t op = input_.byte();
         switch (op % 16) {
-        case 8:
-            effect_->setParameter(effect_, static_cast<int32_t>(input_.edgeInteger()), input_.edgeFloat());
-            break;
-        case 9: {
-            const int32_t index = static_cast<int32_t>(input_.byte() % 8);
-            const float value = effect_->getParameter(effect_, index);
-            if (index < 6) check(value >= 0.0f && value <= 1.0f, "parameter reads outside 0..1");
-            break;
-        }
-        case 10:
-            playBlock(static_cast<int32_t>(input_.byte()) * 4);
-            break;
-        case 11:
-            softwin::advance(input_.byte() * 4u);
-            break;
-        case 12: {
-            static constexpr UINT kMessages[] = {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN,
-                                                 WM_RBUTTONUP};
-            const UINT message = kMessages[input_.byte() % 5];
-            const int x = input_.raw<std::int16_t>();
-            const int y = input_.raw<std::int16_t>();
-            softwin::sendMouse(softwin::lastWindow(), message, x, y);
-            break;
-        }
-        default:
-            dispatch();
-            break;
+            case 8:
+                effect_->setParameter(effect_, static_cast<int32_t>(input_.edgeInteger()),
+                                      input_.edgeFloat());
+                break;
+            case 9: {
+                const int32_t index = static_cast<int32_t>(input_.byte() % 8);
+                const float value = effect_->getParameter(effect_, index);
+                if (index < 6) check(value >= 0.0f && value <= 1.0f, "parameter reads outside 0..1");
+                break;
+            }
+            case 10:
+                playBlock(static_cast<int32_t>(input_.byte()) * 4);
+                break;
+            case 11:
+                softwin::advance(input_.byte() * 4u);
+                break;
+            case 12: {
+                static constexpr UINT kMessages[] = {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP,
+                                                     WM_RBUTTONDOWN, WM_RBUTTONUP};
+                const UINT message = kMessages[input_.byte() % 5];
+                const int x = input_.raw<std::int16_t>();
+                const int y = input_.raw<std::int16_t>();
+                softwin::sendMouse(softwin::lastWindow(), message, x, y);
+                break;
+            }
+            default:
+                dispatch();
+                break;
         }
     }
 
@@ -83,7 +86,8 @@ private:
         const std::uint8_t pointerKind = input_.byte() % 4;
 
         if (opcode == effClose) {
-            check(effect_->dispatcher(effect_, effClose, index, value, buffer_, opt) == 1, "effClose answers not 1");
+            check(effect_->dispatcher(effect_, effClose, index, value, buffer_, opt) == 1,
+                  "effClose answers not 1");
             effect_ = nullptr;
             open();
             return;
@@ -94,7 +98,8 @@ private:
         }
         if (pointerKind == 3 && opcode == effEditOpen) {
             // A parent handle from another window system: kept, never looked into.
-            effect_->dispatcher(effect_, opcode, index, value, reinterpret_cast<void*>(input_.raw<std::uintptr_t>()), opt);
+            effect_->dispatcher(effect_, opcode, index, value,
+                                reinterpret_cast<void*>(input_.raw<std::uintptr_t>()), opt);
             return;
         }
 
@@ -104,10 +109,12 @@ private:
         if (pointerKind == 2 || takesTextIn(opcode)) {
             // A text going in: what a host would type, terminated.
             const std::size_t length = input_.byte();
-            for (std::size_t i = 0; i < length; ++i) buffer_[i] = static_cast<std::uint8_t>(input_.byte() | 1);
+            for (std::size_t i = 0; i < length; ++i)
+                buffer_[i] = static_cast<std::uint8_t>(input_.byte() | 1);
             buffer_[length] = 0;
         }
-        if (opcode == effSetChunk) value = static_cast<intptr_t>(static_cast<std::size_t>(value) % kBufferSize);
+        if (opcode == effSetChunk)
+            value = static_cast<intptr_t>(static_cast<std::size_t>(value) % kBufferSize);
         std::uint8_t before[kBufferSize];
         std::copy(buffer_, buffer_ + kBufferSize, before);
 

@@ -32,15 +32,24 @@ public:
     std::int64_t edgeInteger() {
         const std::uint8_t choice = byte();
         switch (choice % 16) {
-        case 0: return 0;
-        case 1: return 1;
-        case 2: return -1;
-        case 3: return std::numeric_limits<std::int32_t>::max();
-        case 4: return std::numeric_limits<std::int32_t>::min();
-        case 5: return std::numeric_limits<std::int64_t>::max();
-        case 6: return raw<std::int32_t>();
-        case 7: return raw<std::int64_t>();
-        default: return static_cast<std::int64_t>(choice / 16) - 2;  // -2..13
+            case 0:
+                return 0;
+            case 1:
+                return 1;
+            case 2:
+                return -1;
+            case 3:
+                return std::numeric_limits<std::int32_t>::max();
+            case 4:
+                return std::numeric_limits<std::int32_t>::min();
+            case 5:
+                return std::numeric_limits<std::int64_t>::max();
+            case 6:
+                return raw<std::int32_t>();
+            case 7:
+                return raw<std::int64_t>();
+            default:
+                return static_cast<std::int64_t>(choice / 16) - 2;  // -2..13
         }
     }
 
@@ -48,16 +57,26 @@ public:
     float edgeFloat() {
         const std::uint8_t choice = byte();
         switch (choice % 12) {
-        case 0: return 0.0f;
-        case 1: return 1.0f;
-        case 2: return -1.0f;
-        case 3: return std::numeric_limits<float>::quiet_NaN();
-        case 4: return std::numeric_limits<float>::infinity();
-        case 5: return -std::numeric_limits<float>::infinity();
-        case 6: return std::numeric_limits<float>::denorm_min();
-        case 7: return std::numeric_limits<float>::max();
-        case 8: return static_cast<float>(byte()) / 128.0f;
-        default: return raw<float>();
+            case 0:
+                return 0.0f;
+            case 1:
+                return 1.0f;
+            case 2:
+                return -1.0f;
+            case 3:
+                return std::numeric_limits<float>::quiet_NaN();
+            case 4:
+                return std::numeric_limits<float>::infinity();
+            case 5:
+                return -std::numeric_limits<float>::infinity();
+            case 6:
+                return std::numeric_limits<float>::denorm_min();
+            case 7:
+                return std::numeric_limits<float>::max();
+            case 8:
+                return static_cast<float>(byte()) / 128.0f;
+            default:
+                return raw<float>();
         }
     }
 

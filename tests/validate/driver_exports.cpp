@@ -13,11 +13,14 @@ __attribute__((visibility("default"))) void varnoxDriverAdvance(unsigned millise
     softwin::advance(milliseconds);
 }
 
-__attribute__((visibility("default"))) intptr_t varnoxDriverMouse(void* window, unsigned message, int x, int y) {
+__attribute__((visibility("default"))) intptr_t varnoxDriverMouse(void* window, unsigned message, int x,
+                                                                  int y) {
     return softwin::sendMouse(static_cast<HWND>(window), message, x, y);
 }
 
-__attribute__((visibility("default"))) void* varnoxDriverLastWindow() { return softwin::lastWindow(); }
+__attribute__((visibility("default"))) void* varnoxDriverLastWindow() {
+    return softwin::lastWindow();
+}
 
 __attribute__((visibility("default"))) std::size_t varnoxDriverLiveWindows() {
     return softwin::liveWindows().size();

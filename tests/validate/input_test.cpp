@@ -1,13 +1,13 @@
 // What hosts feed in that they should not: subnormals, over-range, NaN and
 // infinities, alone or in runs. The output must stay clean and the effect
 // must come back once the bad samples stop.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <optional>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "tests/validate/validation_host.h"
 
@@ -46,23 +46,24 @@ const BadSample kBadSamples[] = {
 enum class Placement { OneSample, WholeBlock, RightEveryOther };
 
 // A block of a quiet tone with the chosen samples replaced by `bad`.
-void fillBlock(std::vector<float>& left, std::vector<float>& right, Placement placement, float bad, int offset) {
+void fillBlock(std::vector<float>& left, std::vector<float>& right, Placement placement, float bad,
+               int offset) {
     for (int32_t i = 0; i < kBlock; ++i) {
         left[i] = 0.4f * std::sin(0.07f * static_cast<float>(i + offset));
         right[i] = 0.4f * std::cos(0.05f * static_cast<float>(i + offset));
     }
     switch (placement) {
-    case Placement::OneSample:
-        left[kBlock / 2] = bad;
-        right[kBlock - 1] = bad;
-        break;
-    case Placement::WholeBlock:
-        std::fill(left.begin(), left.end(), bad);
-        std::fill(right.begin(), right.end(), bad);
-        break;
-    case Placement::RightEveryOther:
-        for (int32_t i = 0; i < kBlock; i += 2) right[i] = bad;  // ends on a bad sample
-        break;
+        case Placement::OneSample:
+            left[kBlock / 2] = bad;
+            right[kBlock - 1] = bad;
+            break;
+        case Placement::WholeBlock:
+            std::fill(left.begin(), left.end(), bad);
+            std::fill(right.begin(), right.end(), bad);
+            break;
+        case Placement::RightEveryOther:
+            for (int32_t i = 0; i < kBlock; i += 2) right[i] = bad;  // ends on a bad sample
+            break;
     }
 }
 
@@ -82,7 +83,8 @@ Outputs play(Effect& effect, std::vector<float> left, std::vector<float> right) 
 ::testing::AssertionResult clean(const Outputs& out) {
     for (int32_t i = 0; i < kBlock; ++i) {
         if (!cleanSample(out.left[i]) || !cleanSample(out.right[i])) {
-            return ::testing::AssertionFailure() << "sample " << i << ": " << out.left[i] << ", " << out.right[i];
+            return ::testing::AssertionFailure()
+                   << "sample " << i << ": " << out.left[i] << ", " << out.right[i];
         }
     }
     return ::testing::AssertionSuccess();
@@ -100,8 +102,10 @@ TEST(Input, SilenceGivesExactSilence) {
             for (int block = 0; block < 8; ++block) {
                 const Outputs out = play(effect, silence, silence);
                 for (int32_t i = 0; i < kBlock; ++i) {
-                    ASSERT_EQ(out.left[i], 0.0f) << "program " << program << " block " << block << " sample " << i;
-                    ASSERT_EQ(out.right[i], 0.0f) << "program " << program << " block " << block << " sample " << i;
+                    ASSERT_EQ(out.left[i], 0.0f)
+                        << "program " << program << " block " << block << " sample " << i;
+                    ASSERT_EQ(out.right[i], 0.0f)
+                        << "program " << program << " block " << block << " sample " << i;
                 }
             }
         }
@@ -112,11 +116,12 @@ TEST(Input, BadSamplesKeepTheOutputCleanAndTheEffectRecovers) {
     const std::vector<float> silence(kBlock, 0.0f);
     std::vector<float> left(kBlock), right(kBlock), sameLeft(kBlock), sameRight(kBlock);
     for (const BadSample& bad : kBadSamples) {
-        for (const Placement placement : {Placement::OneSample, Placement::WholeBlock, Placement::RightEveryOther}) {
+        for (const Placement placement :
+             {Placement::OneSample, Placement::WholeBlock, Placement::RightEveryOther}) {
             for (int32_t program = 0; program < 10; ++program) {
                 const auto context = ::testing::Message()
-                                     << bad.name << ", placement " << static_cast<int>(placement) << ", program "
-                                     << program;
+                                     << bad.name << ", placement " << static_cast<int>(placement)
+                                     << ", program " << program;
                 Effect effect, twin;
                 for (Effect* e : {&effect, &twin}) {
                     e->dispatch(effSetProgram, 0, program);
@@ -129,9 +134,9 @@ TEST(Input, BadSamplesKeepTheOutputCleanAndTheEffectRecovers) {
 
                 fillBlock(left, right, placement, bad.value, kBlock);
                 const Outputs hit = play(effect, left, right);
-                tally().badInputs += placement == Placement::OneSample ? 2 : placement == Placement::WholeBlock
-                                                                                  ? 2 * kBlock
-                                                                                  : (kBlock + 1) / 2;
+                tally().badInputs += placement == Placement::OneSample    ? 2
+                                     : placement == Placement::WholeBlock ? 2 * kBlock
+                                                                          : (kBlock + 1) / 2;
                 ASSERT_TRUE(clean(hit)) << context;
 
                 if (bad.sameAs) {
@@ -153,7 +158,8 @@ TEST(Input, BadSamplesKeepTheOutputCleanAndTheEffectRecovers) {
                 const Outputs after = play(effect, left, right);
                 ASSERT_TRUE(clean(after)) << context;
                 float peak = 0.0f;
-                for (int32_t i = 0; i < kBlock; ++i) peak = std::max({peak, std::fabs(after.left[i]), std::fabs(after.right[i])});
+                for (int32_t i = 0; i < kBlock; ++i)
+                    peak = std::max({peak, std::fabs(after.left[i]), std::fabs(after.right[i])});
                 EXPECT_GT(peak, 0.01f) << context;
                 EXPECT_LE(peak, 1.5f) << context;
             }

@@ -1,5 +1,8 @@
 // Instances and editors as hosts create and drop them: many at once, in any
 // order, with editors left open.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -8,10 +11,6 @@
 #include <memory>
 #include <random>
 #include <vector>
-
-#include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include "tests/validate/validation_host.h"
 
@@ -60,18 +59,18 @@ TEST(Lifecycle, ThousandInstancesCreatedAndClosedInterleaved) {
 
         // Each instance gets a little use before it may be closed.
         switch (random() % 4) {
-        case 0:
-            effect.set(random() % 6, static_cast<float>(random() % 129) / 128.0f);
-            break;
-        case 1:
-            effect.start(44100.0f, 64);
-            playBlock(effect, 64, 0.8f);
-            break;
-        case 2:
-            effect.dispatch(effSetProgram, 0, static_cast<intptr_t>(random() % 10));
-            break;
-        default:
-            break;
+            case 0:
+                effect.set(random() % 6, static_cast<float>(random() % 129) / 128.0f);
+                break;
+            case 1:
+                effect.start(44100.0f, 64);
+                playBlock(effect, 64, 0.8f);
+                break;
+            case 2:
+                effect.dispatch(effSetProgram, 0, static_cast<intptr_t>(random() % 10));
+                break;
+            default:
+                break;
         }
 
         // Close a random one once enough are alive, so lifetimes overlap.
@@ -92,7 +91,8 @@ TEST(Lifecycle, ThousandInstancesCreatedAndClosedInterleaved) {
 TEST(Lifecycle, CloseAnswersOneWhateverItsArguments) {
     const int32_t indices[] = {0, -1, std::numeric_limits<int32_t>::max()};
     const intptr_t values[] = {0, -1, std::numeric_limits<intptr_t>::max()};
-    const float opts[] = {0.0f, std::numeric_limits<float>::quiet_NaN(), -std::numeric_limits<float>::infinity()};
+    const float opts[] = {0.0f, std::numeric_limits<float>::quiet_NaN(),
+                          -std::numeric_limits<float>::infinity()};
     char buffer[64] = {};
     for (const int32_t index : indices) {
         for (const intptr_t value : values) {

@@ -9,29 +9,29 @@
 
 inline std::size_t writableBytes(int32_t opcode) {
     switch (opcode) {
-    case effGetProgramName:
-    case effGetProgramNameIndexed:
-        return 24;
-    case effGetParamLabel:
-    case effGetParamDisplay:
-        return 9;
-    case effGetParamName:
-        return 20;
-    case effEditGetRect:
-    case effGetChunk:
-        return sizeof(void*);
-    case effGetInputProperties:
-    case effGetOutputProperties:
-        return sizeof(VstPinProperties);
-    case effGetEffectName:
-    case effGetVendorString:
-    case effGetProductString:
-        return 64;
-    case effGetErrorText:
-        return 256;
-    case effGetParameterProperties:
-        return 152;  // VstParameterProperties
-    default:
-        return 0;
+        case effGetProgramName:
+        case effGetProgramNameIndexed:
+            return 24;
+        case effGetParamLabel:
+        case effGetParamDisplay:
+            return 9;
+        case effGetParamName:
+            return 20;
+        case effEditGetRect:
+        case effGetChunk:
+            return sizeof(void*);
+        case effGetInputProperties:
+        case effGetOutputProperties:
+            return sizeof(VstPinProperties);
+        case effGetEffectName:
+        case effGetVendorString:
+        case effGetProductString:
+            return 64;
+        case effGetErrorText:
+            return 256;
+        case effGetParameterProperties:
+            return 152;  // VstParameterProperties
+        default:
+            return 0;
     }
 }

@@ -1,11 +1,11 @@
 // Every opcode a host could send, with edge arguments, into a guarded buffer.
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <optional>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "tests/validate/opcode_limits.h"
 #include "tests/validate/validation_host.h"
@@ -17,49 +17,51 @@ constexpr int32_t kLastOpcode = 128;
 constexpr std::size_t kBufferSize = 1024;
 constexpr unsigned char kGuard = 0xA5;
 
-bool inRange(int64_t value, int64_t low, int64_t high) { return value >= low && value <= high; }
+bool inRange(int64_t value, int64_t low, int64_t high) {
+    return value >= low && value <= high;
+}
 
 // What the plug-in answers for a served opcode, given the program current
 // before the call; nullopt where the answer is not fixed.
 std::optional<intptr_t> expectedAnswer(int32_t opcode, int32_t index, int32_t program) {
     switch (opcode) {
-    case effGetProgram:
-        return program;
-    case effEditGetRect:
-    case effEditOpen:
-        return 1;
-    case effIdentify:
-        return fourCharCode('N', 'v', 'E', 'f');
-    case effCanBeAutomated:
-    case effGetNumProgramCategories:
-    case effConnectInput:
-    case effConnectOutput:
-    case effSetBlockSizeAndSampleRate:
-    case effGetEffectName:
-    case effGetVendorString:
-    case effGetProductString:
-    case effKeysRequired:
-        return 1;
-    case effGetProgramNameIndexed:
-    case effCopyProgram:
-        return inRange(index, 0, 9) ? 1 : 0;
-    case effGetInputProperties:
-    case effGetOutputProperties:
-        return inRange(index, 0, 1) ? 1 : 0;
-    case effCanDo:
-        return -1;  // the buffer holds the empty text
-    case effGetVstVersion:
-        return 2;
-    default:
-        // Everything else, served or not, answers 0.
-        return 0;
+        case effGetProgram:
+            return program;
+        case effEditGetRect:
+        case effEditOpen:
+            return 1;
+        case effIdentify:
+            return fourCharCode('N', 'v', 'E', 'f');
+        case effCanBeAutomated:
+        case effGetNumProgramCategories:
+        case effConnectInput:
+        case effConnectOutput:
+        case effSetBlockSizeAndSampleRate:
+        case effGetEffectName:
+        case effGetVendorString:
+        case effGetProductString:
+        case effKeysRequired:
+            return 1;
+        case effGetProgramNameIndexed:
+        case effCopyProgram:
+            return inRange(index, 0, 9) ? 1 : 0;
+        case effGetInputProperties:
+        case effGetOutputProperties:
+            return inRange(index, 0, 1) ? 1 : 0;
+        case effCanDo:
+            return -1;  // the buffer holds the empty text
+        case effGetVstVersion:
+            return 2;
+        default:
+            // Everything else, served or not, answers 0.
+            return 0;
     }
 }
 
-const int32_t kIndices[] = {0, 1, -1, 2, 9, 10, std::numeric_limits<int32_t>::max(),
-                            std::numeric_limits<int32_t>::min()};
-const intptr_t kValues[] = {0, 1, -1, 9, 10, 4096, std::numeric_limits<int32_t>::max(),
-                            std::numeric_limits<intptr_t>::max()};
+const int32_t kIndices[] = {
+    0, 1, -1, 2, 9, 10, std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::min()};
+const intptr_t kValues[] = {
+    0, 1, -1, 9, 10, 4096, std::numeric_limits<int32_t>::max(), std::numeric_limits<intptr_t>::max()};
 const float kOpts[] = {0.0f,
                        1.0f,
                        -1.0f,
@@ -102,7 +104,8 @@ TEST(OpcodeSweep, EveryOpcodeWithEdgeArgumentsStaysInsideItsBuffer) {
                     if (const auto expected = expectedAnswer(opcode, index, program)) {
                         ASSERT_EQ(answer, *expected) << context();
                     }
-                    if (opcode == effSetProgram && inRange(value, 0, 9)) program = static_cast<int32_t>(value);
+                    if (opcode == effSetProgram && inRange(value, 0, 9))
+                        program = static_cast<int32_t>(value);
                     if (opcode == effEditOpen) effect.dispatch(effEditClose);
                 }
             }

@@ -1,12 +1,12 @@
 // Parameter values a host may send, sensible or not: every step edge, values
 // outside 0..1, not-a-number; what the host reads back and shows.
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "tests/validate/validation_host.h"
 
@@ -43,12 +43,13 @@ std::vector<Probe> probesFor(int32_t index) {
         const float exact = static_cast<float>(s) / maximum;
         probes.push_back({exact, static_cast<float>(s)});
         if (s > 0) probes.push_back({std::nextafter(exact, 0.0f), static_cast<float>(s - 1)});
-        if (s < static_cast<int>(maximum)) probes.push_back({std::nextafter(exact, 2.0f), static_cast<float>(s)});
+        if (s < static_cast<int>(maximum))
+            probes.push_back({std::nextafter(exact, 2.0f), static_cast<float>(s)});
     }
-    for (const float outside : {-0.0f, -1.0e-45f, -0.5f, -1.0f, 1.0000001f, 2.0f, 1.0e30f, -1.0e30f, kInfinity,
-                                -kInfinity, std::numeric_limits<float>::quiet_NaN(),
-                                -std::numeric_limits<float>::quiet_NaN(),
-                                std::numeric_limits<float>::signaling_NaN()}) {
+    for (const float outside :
+         {-0.0f, -1.0e-45f, -0.5f, -1.0f, 1.0000001f, 2.0f, 1.0e30f, -1.0e30f, kInfinity, -kInfinity,
+          std::numeric_limits<float>::quiet_NaN(), -std::numeric_limits<float>::quiet_NaN(),
+          std::numeric_limits<float>::signaling_NaN()}) {
         probes.push_back({outside, -1.0f});
     }
     return probes;
@@ -88,8 +89,8 @@ TEST(Parameters, EveryStepEdgeAndBadValueKeepsRawValuesInRange) {
 
 TEST(Parameters, IndicesOutsideTheTableAreHarmless) {
     Effect effect;
-    const int32_t outside[] = {-1, 6, 7, 100, std::numeric_limits<int32_t>::max(),
-                               std::numeric_limits<int32_t>::min()};
+    const int32_t outside[] = {
+        -1, 6, 7, 100, std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::min()};
     std::vector<float> before;
     for (int32_t i = 0; i < 6; ++i) before.push_back(effect.get(i));
     for (const int32_t index : outside) {

@@ -1,11 +1,11 @@
 // Blocks at every common rate and size, with automation running, and the
 // setup changes hosts make around them.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "tests/validate/allocation_counter.h"
 #include "tests/validate/validation_host.h"
@@ -23,23 +23,23 @@ public:
             const int section = static_cast<int>((n_ / 4000) % 5);
             float l = 0.0f, r = 0.0f;
             switch (section) {
-            case 0:
-                l = 0.9f * std::sin(0.013f * n_);
-                r = 0.3f * std::sin(0.031f * n_);
-                break;
-            case 1:
-                l = noise(random_);
-                r = 0.01f * noise(random_);
-                break;
-            case 2:
-                l = 1.8f * std::sin(0.002f * n_);
-                r = -l;
-                break;
-            case 3:
-                break;  // silence: the stages must settle, not drift into subnormals
-            default:
-                l = r = 1.0e-3f * std::sin(0.2f * n_);
-                break;
+                case 0:
+                    l = 0.9f * std::sin(0.013f * n_);
+                    r = 0.3f * std::sin(0.031f * n_);
+                    break;
+                case 1:
+                    l = noise(random_);
+                    r = 0.01f * noise(random_);
+                    break;
+                case 2:
+                    l = 1.8f * std::sin(0.002f * n_);
+                    r = -l;
+                    break;
+                case 3:
+                    break;  // silence: the stages must settle, not drift into subnormals
+                default:
+                    l = r = 1.0e-3f * std::sin(0.2f * n_);
+                    break;
             }
             left[i] = l;
             right[i] = r;
@@ -70,7 +70,8 @@ struct Stereo {
 
 ::testing::AssertionResult allClean(const std::vector<float>& samples) {
     for (std::size_t i = 0; i < samples.size(); ++i) {
-        if (!cleanSample(samples[i])) return ::testing::AssertionFailure() << "sample " << i << " is " << samples[i];
+        if (!cleanSample(samples[i]))
+            return ::testing::AssertionFailure() << "sample " << i << " is " << samples[i];
     }
     return ::testing::AssertionSuccess();
 }
@@ -87,7 +88,8 @@ void playAutomated(Effect& effect, int32_t block, int32_t total, unsigned seed) 
             if (random() % 50 == 0) {
                 effect.dispatch(effSetProgram, 0, static_cast<intptr_t>(random() % 10));
             } else {
-                effect.set(static_cast<int32_t>(random() % 6), std::uniform_real_distribution<float>(0.0f, 1.0f)(random));
+                effect.set(static_cast<int32_t>(random() % 6),
+                           std::uniform_real_distribution<float>(0.0f, 1.0f)(random));
             }
         }
         signal.fill(buffers.inL, buffers.inR);
@@ -111,7 +113,8 @@ TEST_P(RatesAndBlocks, AutomatedPlayStaysClean) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Validate, RatesAndBlocks,
-                         ::testing::Combine(::testing::Values(22050.0f, 44100.0f, 48000.0f, 96000.0f, 192000.0f),
+                         ::testing::Combine(::testing::Values(22050.0f, 44100.0f, 48000.0f, 96000.0f,
+                                                              192000.0f),
                                             ::testing::Values(1, 2, 63, 64, 512, 4096)),
                          [](const auto& info) {
                              return std::to_string(static_cast<int>(std::get<0>(info.param))) + "Hz_" +
@@ -120,7 +123,8 @@ INSTANTIATE_TEST_SUITE_P(Validate, RatesAndBlocks,
 
 TEST(Processing, BlocksLongerThanAnnounced) {
     // Announced, then sent: up to the work buffers' cap and past it.
-    const std::pair<int32_t, int32_t> cases[] = {{1, 4096}, {64, 665}, {64, 4096}, {512, 70000}, {0, 1000}, {-5, 700}};
+    const std::pair<int32_t, int32_t> cases[] = {{1, 4096},    {64, 665}, {64, 4096},
+                                                 {512, 70000}, {0, 1000}, {-5, 700}};
     for (const auto& [announced, sent] : cases) {
         Effect effect;
         effect.start(44100.0f, announced);

@@ -1,10 +1,10 @@
 // The program requests for every program number a host might send.
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "tests/validate/validation_host.h"
 
@@ -19,18 +19,21 @@ struct Factory {
 
 // The factory table as the product documents it.
 const Factory kFactory[10] = {
-    {"Default            ", {64, 64, 64, 0, 0, 0}},     {"Warming            ", {56, 64, 21, 26, 0, 1}},
-    {"Raised             ", {64, 115, 12, 77, 0, 0}},   {"Dense              ", {64, 17, 76, 128, 0, 1}},
-    {"Duck  Compressed   ", {64, 0, 128, 128, 1, 1}},   {"Rough Compressed   ", {47, 0, 0, 128, 1, 0}},
-    {"Tightly  Harder    ", {64, 81, 111, 128, 1, 1}},  {"Clean Power        ", {54, 112, 0, 128, 1, 0}},
-    {"Raw   Power        ", {54, 128, 0, 128, 1, 1}},   {"Loud as can be     ", {64, 128, 0, 128, 1, 1}},
+    {"Default            ", {64, 64, 64, 0, 0, 0}},    {"Warming            ", {56, 64, 21, 26, 0, 1}},
+    {"Raised             ", {64, 115, 12, 77, 0, 0}},  {"Dense              ", {64, 17, 76, 128, 0, 1}},
+    {"Duck  Compressed   ", {64, 0, 128, 128, 1, 1}},  {"Rough Compressed   ", {47, 0, 0, 128, 1, 0}},
+    {"Tightly  Harder    ", {64, 81, 111, 128, 1, 1}}, {"Clean Power        ", {54, 112, 0, 128, 1, 0}},
+    {"Raw   Power        ", {54, 128, 0, 128, 1, 1}},  {"Loud as can be     ", {64, 128, 0, 128, 1, 1}},
 };
 constexpr float kMaximum[6] = {128, 128, 128, 128, 1, 1};
 
-const int32_t kNumbers[] = {std::numeric_limits<int32_t>::min(), -100, -1, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9,
-                            10, 11, 100, std::numeric_limits<int32_t>::max()};
+const int32_t kNumbers[] = {
+    std::numeric_limits<int32_t>::min(), -100, -1, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 100,
+    std::numeric_limits<int32_t>::max()};
 
-bool isProgram(int64_t n) { return n >= 0 && n < 10; }
+bool isProgram(int64_t n) {
+    return n >= 0 && n < 10;
+}
 
 // A name request into a 24-byte field followed by guard bytes; nullopt-like
 // "untouched" is reported as the marker text.
@@ -98,7 +101,8 @@ TEST(Programs, IndexedNamesForEveryNumber) {
             std::strcpy(reinterpret_cast<char*>(buffer), "untouched");
             answer = effect.dispatch(effGetProgramNameIndexed, n, category, buffer);
             for (std::size_t i = kNameField; i < sizeof buffer; ++i) ASSERT_EQ(buffer[i], 0xA5) << n;
-            const std::string name(reinterpret_cast<char*>(buffer), strnlen(reinterpret_cast<char*>(buffer), kNameField));
+            const std::string name(reinterpret_cast<char*>(buffer),
+                                   strnlen(reinterpret_cast<char*>(buffer), kNameField));
             if (isProgram(n)) {
                 EXPECT_EQ(answer, 1) << n;
                 EXPECT_EQ(name, kFactory[n].name);
@@ -121,7 +125,8 @@ TEST(Programs, RenameKeepsAtMostTwentyThreeCharacters) {
             if (length > 3) name[length / 2] = ' ';
             effect.dispatch(effSetProgramName, 0, 0, name.data());
             const std::string expected = name.substr(0, 23);
-            EXPECT_EQ(guardedName(effect, effGetProgramName, 0), expected) << "program " << p << " length " << length;
+            EXPECT_EQ(guardedName(effect, effGetProgramName, 0), expected)
+                << "program " << p << " length " << length;
             intptr_t answer = 0;
             EXPECT_EQ(guardedName(effect, effGetProgramNameIndexed, p, &answer), expected);
             EXPECT_EQ(answer, 1);

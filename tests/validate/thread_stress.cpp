@@ -30,20 +30,22 @@ std::atomic<std::uint64_t> faults{0};
 
 intptr_t VSTCALLBACK hostCallback(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
     switch (opcode) {
-    case audioMasterVersion:
-        return 2400;
-    case audioMasterAutomate:
-        ++automateRequests;
-        return 0;
-    case audioMasterPinConnected:
-        ++pinRequests;
-        return 0;
-    default:
-        return 0;
+        case audioMasterVersion:
+            return 2400;
+        case audioMasterAutomate:
+            ++automateRequests;
+            return 0;
+        case audioMasterPinConnected:
+            ++pinRequests;
+            return 0;
+        default:
+            return 0;
     }
 }
 
-bool clean(float x) { return std::isfinite(x) && std::fpclassify(x) != FP_SUBNORMAL; }
+bool clean(float x) {
+    return std::isfinite(x) && std::fpclassify(x) != FP_SUBNORMAL;
+}
 
 void audioThread(AEffect* effect, int32_t announced) {
     std::mt19937 random(1);
@@ -52,8 +54,9 @@ void audioThread(AEffect* effect, int32_t announced) {
     while (running.load(std::memory_order_relaxed)) {
         // Mostly the announced size, sometimes short, now and then longer than announced.
         const int32_t choice = static_cast<int32_t>(random() % 16);
-        const int32_t frames = choice == 0 ? 4 * announced : choice < 4 ? 1 + static_cast<int32_t>(random() % announced)
-                                                                        : announced;
+        const int32_t frames = choice == 0  ? 4 * announced
+                               : choice < 4 ? 1 + static_cast<int32_t>(random() % announced)
+                                            : announced;
         for (int32_t i = 0; i < frames; ++i, ++n) {
             inL[i] = 1.5f * std::sin(0.01f * static_cast<float>(n % 100000));
             inR[i] = (n / 20000) % 2 ? 0.0f : 0.7f * std::sin(0.003f * static_cast<float>(n % 100000));
@@ -100,30 +103,30 @@ void userInterfaceThread(AEffect* effect) {
         const int x = static_cast<int>(random() % 520) - 10;
         const int y = static_cast<int>(random() % 160) - 10;
         switch (random() % 8) {
-        case 0:
-            softwin::sendMouse(window, WM_LBUTTONDOWN, x, y);
-            break;
-        case 1:
-            softwin::sendMouse(window, WM_LBUTTONUP, x, y);
-            break;
-        case 2:
-            softwin::sendMouse(window, WM_RBUTTONDOWN, x, y);
-            softwin::sendMouse(window, WM_RBUTTONUP, x, y);
-            break;
-        case 3:
-            effect->dispatcher(effect, effGetProgramName, 0, 0, text, 0.0f);
-            effect->dispatcher(effect, effEditIdle, 0, 0, nullptr, 0.0f);
-            break;
-        case 4:
-            if (random() % 50 == 0) {
-                effect->dispatcher(effect, effEditClose, 0, 0, nullptr, 0.0f);
-                effect->dispatcher(effect, effEditOpen, 0, 0, nullptr, 0.0f);
-                window = softwin::lastWindow();
-            }
-            break;
-        default:
-            softwin::sendMouse(window, WM_MOUSEMOVE, x, y);
-            break;
+            case 0:
+                softwin::sendMouse(window, WM_LBUTTONDOWN, x, y);
+                break;
+            case 1:
+                softwin::sendMouse(window, WM_LBUTTONUP, x, y);
+                break;
+            case 2:
+                softwin::sendMouse(window, WM_RBUTTONDOWN, x, y);
+                softwin::sendMouse(window, WM_RBUTTONUP, x, y);
+                break;
+            case 3:
+                effect->dispatcher(effect, effGetProgramName, 0, 0, text, 0.0f);
+                effect->dispatcher(effect, effEditIdle, 0, 0, nullptr, 0.0f);
+                break;
+            case 4:
+                if (random() % 50 == 0) {
+                    effect->dispatcher(effect, effEditClose, 0, 0, nullptr, 0.0f);
+                    effect->dispatcher(effect, effEditOpen, 0, 0, nullptr, 0.0f);
+                    window = softwin::lastWindow();
+                }
+                break;
+            default:
+                softwin::sendMouse(window, WM_MOUSEMOVE, x, y);
+                break;
         }
         softwin::tick();
         ++ticks;
@@ -164,10 +167,11 @@ int main(int argc, char** argv) {
     effect->dispatcher(effect, effMainsChanged, 0, 0, nullptr, 0.0f);
     effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
 
-    std::printf("thread stress: %.1f s, %llu samples processed, %llu parameter sets, %llu editor ticks, "
-                "%llu automation and %llu pin requests, %llu faults\n",
-                elapsed, static_cast<unsigned long long>(samples), static_cast<unsigned long long>(parameterSets),
-                static_cast<unsigned long long>(ticks), static_cast<unsigned long long>(automateRequests),
-                static_cast<unsigned long long>(pinRequests), static_cast<unsigned long long>(faults));
+    std::printf(
+        "thread stress: %.1f s, %llu samples processed, %llu parameter sets, %llu editor ticks, "
+        "%llu automation and %llu pin requests, %llu faults\n",
+        elapsed, static_cast<unsigned long long>(samples), static_cast<unsigned long long>(parameterSets),
+        static_cast<unsigned long long>(ticks), static_cast<unsigned long long>(automateRequests),
+        static_cast<unsigned long long>(pinRequests), static_cast<unsigned long long>(faults));
     return faults == 0 && samples > 0 && ticks > 0 ? 0 : 1;
 }

@@ -1,9 +1,9 @@
 #include "tests/validate/validation_host.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <stdexcept>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -18,10 +18,11 @@ class TallyReport : public ::testing::Environment {
 public:
     void TearDown() override {
         const Tally& t = tally();
-        std::printf("validation: %llu instances cycled, %llu opcode calls, %llu samples processed, "
-                    "%llu bad inputs tried\n",
-                    static_cast<unsigned long long>(t.instances), static_cast<unsigned long long>(t.opcodeCalls),
-                    static_cast<unsigned long long>(t.samples), static_cast<unsigned long long>(t.badInputs));
+        std::printf(
+            "validation: %llu instances cycled, %llu opcode calls, %llu samples processed, "
+            "%llu bad inputs tried\n",
+            static_cast<unsigned long long>(t.instances), static_cast<unsigned long long>(t.opcodeCalls),
+            static_cast<unsigned long long>(t.samples), static_cast<unsigned long long>(t.badInputs));
     }
 };
 const auto* const tallyReport = ::testing::AddGlobalTestEnvironment(new TallyReport);
@@ -101,9 +102,13 @@ std::string Effect::text(int32_t opcode, int32_t index, intptr_t value) {
     return buffer;
 }
 
-void Effect::set(int32_t index, float value) { record_->setParameter(record_, index, value); }
+void Effect::set(int32_t index, float value) {
+    record_->setParameter(record_, index, value);
+}
 
-float Effect::get(int32_t index) { return record_->getParameter(record_, index); }
+float Effect::get(int32_t index) {
+    return record_->getParameter(record_, index);
+}
 
 void Effect::processReplacing(float** inputs, float** outputs, int32_t frames) {
     record_->processReplacing(record_, inputs, outputs, frames);
@@ -140,18 +145,18 @@ intptr_t VSTCALLBACK Effect::hostCallback(AEffect* effect, int32_t opcode, int32
                                           void* /*ptr*/, float opt) {
     Effect* const self = effect ? static_cast<Effect*>(effect->user) : nullptr;
     switch (opcode) {
-    case audioMasterVersion:
-        return kHostVersion;
-    case audioMasterAutomate:
-        if (self) {
-            self->recordAutomation(index, opt);
-        } else {
-            pendingAutomations.emplace_back(index, opt);
-        }
-        return 0;
-    case audioMasterPinConnected:
-        return 0;  // 0 is "connected"
-    default:
-        return 0;
+        case audioMasterVersion:
+            return kHostVersion;
+        case audioMasterAutomate:
+            if (self) {
+                self->recordAutomation(index, opt);
+            } else {
+                pendingAutomations.emplace_back(index, opt);
+            }
+            return 0;
+        case audioMasterPinConnected:
+            return 0;  // 0 is "connected"
+        default:
+            return 0;
     }
 }

@@ -67,8 +67,8 @@ public:
     std::vector<std::pair<int32_t, float>> automations() const;
     void clearAutomations();
 
-    static intptr_t VSTCALLBACK hostCallback(AEffect* effect, int32_t opcode, int32_t index,
-                                             intptr_t value, void* ptr, float opt);
+    static intptr_t VSTCALLBACK hostCallback(AEffect* effect, int32_t opcode, int32_t index, intptr_t value,
+                                             void* ptr, float opt);
 
 private:
     void recordAutomation(int32_t index, float value);
@@ -100,4 +100,6 @@ struct EditorDriver {
 const EditorDriver& editorDriver();
 
 /// What hosts' validators accept in an output: finite and not subnormal.
-inline bool cleanSample(float x) { return std::isfinite(x) && std::fpclassify(x) != FP_SUBNORMAL; }
+inline bool cleanSample(float x) {
+    return std::isfinite(x) && std::fpclassify(x) != FP_SUBNORMAL;
+}
