@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 
 #include "engine/lanes.h"
 
@@ -70,14 +69,14 @@ template <bool kBoost>
     const Lanes u = magnitude(x);
 
     // Shaping weight c = D (1 - e0)^6, or D (1 - e0)^3 with Boost.
-    const Lanes open = one - s.envelope;
+    const Lanes e0 = s.envelope;
+    const Lanes open = one - e0;
     const Lanes open3 = open * open * open;
     const Lanes c = kBoost ? co.drive * open3 : co.drive * (open3 * open3);
 
     // Envelope: attack toward u, then release, each on the envelope as it
     // stands. A step that does not apply gets a distance of 0 and leaves the
     // envelope exactly as it was, so no lane has to branch.
-    const Lanes e0 = s.envelope;
     if (kBoost) {
         const Lanes e = e0 + capBelow(zero, u - e0) * co.attack;
         const Lanes q = capBelow(zero, e - u);
