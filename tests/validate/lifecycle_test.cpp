@@ -231,6 +231,38 @@ TEST_F(EditorLifecycle, HostsThatSkipOrRepeatEditorRequests) {
     }
 }
 
+TEST_F(EditorLifecycle, HostReadingBackInsideEveryAutomationRequest) {
+    setEchoingHost(true);
+    const std::uint64_t readsBefore = echoReads();
+    const std::uint64_t mismatchesBefore = echoMismatches();
+    {
+        Effect effect(drivenPlugin());  // six requests while main runs
+        for (int32_t p = 0; p < 10; ++p) effect.dispatch(effSetProgram, 0, p);
+        ASSERT_EQ(effect.dispatch(effEditOpen), 1);
+        void* const window = driver->lastWindow();
+        for (const int x : {100, 170, 233, 303}) {  // each knob: drag, then reset
+            driver->mouse(window, EditorDriver::kLeftDown, x, 70);
+            driver->mouse(window, EditorDriver::kMouseMove, x, 40);
+            tick(2);
+            driver->mouse(window, EditorDriver::kLeftUp, x, 40);
+            driver->mouse(window, EditorDriver::kRightDown, x, 70);
+            driver->mouse(window, EditorDriver::kRightUp, x, 70);
+        }
+        for (const int x : {357, 58}) {  // the two buttons
+            const int y = x == 357 ? 28 : 97;
+            driver->mouse(window, EditorDriver::kLeftDown, x, y);
+            driver->mouse(window, EditorDriver::kLeftUp, x, y);
+            driver->mouse(window, EditorDriver::kRightDown, x, y);
+            driver->mouse(window, EditorDriver::kRightUp, x, y);
+        }
+        tick();
+        effect.dispatch(effEditClose);
+    }
+    setEchoingHost(false);
+    EXPECT_GT(echoReads() - readsBefore, 6u + 60u + 8u);
+    EXPECT_EQ(echoMismatches() - mismatchesBefore, 0u);
+}
+
 TEST_F(EditorLifecycle, EditorRectangleIsTheSkinSize) {
     Effect effect(drivenPlugin());
     ERect* rect = nullptr;

@@ -13,6 +13,18 @@ constexpr intptr_t kHostVersion = 2400;
 // pointer into the record; they are kept here until the constructor claims them.
 thread_local std::vector<std::pair<int32_t, float>> pendingAutomations;
 
+thread_local bool echoing = false;
+thread_local std::uint64_t echoes = 0;
+thread_local std::uint64_t mismatches = 0;
+
+void echo(AEffect* effect, int32_t index, float reported) {
+    ++echoes;
+    const float read = effect->getParameter(effect, index);
+    char text[64] = {};
+    effect->dispatcher(effect, effGetParamDisplay, index, 0, text, 0.0f);
+    if (read != reported || text[0] == '\0' || text[sizeof text - 1] != '\0') ++mismatches;
+}
+
 // Prints the tally once every test has run.
 class TallyReport : public ::testing::Environment {
 public:
@@ -28,6 +40,16 @@ public:
 const auto* const tallyReport = ::testing::AddGlobalTestEnvironment(new TallyReport);
 
 }  // namespace
+
+void setEchoingHost(bool on) {
+    echoing = on;
+}
+std::uint64_t echoReads() {
+    return echoes;
+}
+std::uint64_t echoMismatches() {
+    return mismatches;
+}
 
 Tally& tally() {
     static Tally t;
@@ -148,6 +170,7 @@ intptr_t VSTCALLBACK Effect::hostCallback(AEffect* effect, int32_t opcode, int32
         case audioMasterVersion:
             return kHostVersion;
         case audioMasterAutomate:
+            if (echoing && effect) echo(effect, index, opt);
             if (self) {
                 self->recordAutomation(index, opt);
             } else {

@@ -78,6 +78,14 @@ private:
     std::vector<std::pair<int32_t, float>> automations_;
 };
 
+/// While on (per thread), the host answers every automation request as some
+/// hosts do: it reads the parameter and its display text back at once, from
+/// inside the request, even while `main` is still running.
+void setEchoingHost(bool on);
+/// Read-backs while echoing, and those that differed from the value reported.
+std::uint64_t echoReads();
+std::uint64_t echoMismatches();
+
 /// A validation build of the same library that also lets the host act as the
 /// window system: fire the editor's timers, move and click the mouse.
 PluginLibrary& drivenPlugin();
