@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -21,23 +22,24 @@ public:
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
             if (run.error_occurred) continue;
-            const std::string key = run.run_name.function_name + "/" + run.run_name.args;
+            const std::string& args = run.run_name.args;
+            const std::string key = run.run_name.function_name + (args.empty() ? "" : "/" + args);
+            Figures figures;
             if (const auto fps = run.counters.find("frames/s"); fps != run.counters.end()) {
-                const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-                if (median || run.run_type == Run::RT_Iteration)
-                    editorFrames_[run.run_name.function_name] = fps->second.value;
-                continue;
+                figures.nsPerFrame = 1e9 / fps->second.value;
+            } else {
+                const auto ns = run.counters.find("ns/frame");
+                const auto rt = run.counters.find("realtime");
+                if (ns == run.counters.end() || rt == run.counters.end()) continue;
+                figures = {ns->second.value * 1e9, rt->second.value};
             }
-            const auto ns = run.counters.find("ns/frame");
-            const auto rt = run.counters.find("realtime");
-            if (ns == run.counters.end() || rt == run.counters.end()) continue;
-            const Figures figures{ns->second.value * 1e9, rt->second.value};
             if (run.run_type == Run::RT_Aggregate) {
                 if (run.aggregate_name == "median") medians_[key] = figures;
             } else {
                 singles_[key].push_back(figures);
             }
-            if (order_.empty() || order_.back() != key) order_.push_back(key);
+            // In registration order, however the runs were interleaved.
+            order_[{run.family_index, run.per_family_instance_index}] = key;
         }
     }
 
@@ -48,15 +50,13 @@ public:
         std::fprintf(out, "\nSummary (%s per row)\n", medians_.empty() ? "single run" : "median");
         std::fprintf(out, "%-40s %10s %10s %12s %10s\n", "row", "ns/frame", "realtime", "vs baseline",
                      "vs music");
-        std::vector<std::string> seen;
-        for (const std::string& key : order_) {
-            if (key.rfind("BM_Plugin", 0) != 0 && key.rfind("BM_Baseline", 0) != 0) continue;
-            bool repeated = false;
-            for (const auto& s : seen) repeated = repeated || s == key;
-            if (repeated) continue;
-            seen.push_back(key);
+        for (const auto& [index, key] : order_) {
             Figures row;
             if (!lookup(key, row)) continue;
+            if (key.rfind("BM_Editor", 0) == 0) {
+                std::fprintf(out, "%-40s %10.1f us per frame\n", key.c_str(), row.nsPerFrame * 1e-3);
+                continue;
+            }
             std::fprintf(out, "%-40s %10.2f %10.1f", key.c_str(), row.nsPerFrame, row.realtime);
             Figures other;
             if (key.rfind("BM_Plugin", 0) == 0 &&
@@ -70,9 +70,6 @@ public:
                 std::fprintf(out, " %+9.1f%%", (row.nsPerFrame / other.nsPerFrame - 1.0) * 100.0);
             }
             std::fprintf(out, "\n");
-        }
-        for (const auto& [name, framesPerSecond] : editorFrames_) {
-            std::fprintf(out, "%-40s %10.1f us per frame\n", name.c_str(), 1e6 / framesPerSecond);
         }
         std::fflush(out);
     }
@@ -109,9 +106,8 @@ private:
     }
 
     std::map<std::string, Figures> medians_;
-    std::map<std::string, double> editorFrames_;  // frames per second, the median once there is one
     std::map<std::string, std::vector<Figures>> singles_;
-    std::vector<std::string> order_;
+    std::map<std::pair<int64_t, int64_t>, std::string> order_;
 };
 
 }  // namespace
