@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "tests/validate/allocation_counter.h"
+#include "tests/support/allocation_counter.h"
 #include "tests/validate/validation_host.h"
 
 namespace {

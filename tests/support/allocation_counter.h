@@ -10,5 +10,7 @@ namespace allocations {
 bool counting();
 /// Allocations on this thread since it started.
 std::uint64_t onThisThread();
+/// Bytes requested by those allocations.
+std::uint64_t bytesOnThisThread();
 
 }  // namespace allocations

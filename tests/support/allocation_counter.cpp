@@ -1,4 +1,4 @@
-#include "tests/validate/allocation_counter.h"
+#include "tests/support/allocation_counter.h"
 
 #include <cstdlib>
 #include <new>
@@ -11,6 +11,7 @@
 
 namespace {
 thread_local std::uint64_t count = 0;
+thread_local std::uint64_t bytes = 0;
 }  // namespace
 
 namespace allocations {
@@ -20,12 +21,16 @@ bool counting() {
 std::uint64_t onThisThread() {
     return count;
 }
+std::uint64_t bytesOnThisThread() {
+    return bytes;
+}
 }  // namespace allocations
 
 #if VARNOX_COUNT_ALLOCATIONS
 namespace {
 void* allocate(std::size_t size) {
     ++count;
+    bytes += size;
     return std::malloc(size ? size : 1);
 }
 }  // namespace
