@@ -11,6 +11,8 @@
 
 namespace {
 
+constexpr double kPi = 3.14159265358979323846;
+
 // A deterministic test signal: two detuned partials with a swelling envelope,
 // noise bursts, an over-range hit and a decaying tail into silence.
 std::vector<float> testSignal(std::size_t frames, uint32_t seed, float sampleRate) {
@@ -20,8 +22,8 @@ std::vector<float> testSignal(std::size_t frames, uint32_t seed, float sampleRat
         const double t = double(i) / sampleRate;
         state = state * 1664525u + 1013904223u;
         const double noise = (double(state >> 8) / double(1u << 24)) * 2.0 - 1.0;
-        const double swell = 0.5 + 0.5 * std::sin(2.0 * M_PI * 0.7 * t);
-        double v = 0.6 * swell * std::sin(2.0 * M_PI * 110.0 * t) + 0.25 * std::sin(2.0 * M_PI * 331.0 * t);
+        const double swell = 0.5 + 0.5 * std::sin(2.0 * kPi * 0.7 * t);
+        double v = 0.6 * swell * std::sin(2.0 * kPi * 110.0 * t) + 0.25 * std::sin(2.0 * kPi * 331.0 * t);
         if (std::fmod(t, 0.5) < 0.05) v += 0.4 * noise;
         if (std::fmod(t, 1.3) < 0.01) v *= 2.5;
         const double fade = t > 2.5 ? std::exp(-(t - 2.5) * 40.0) : 1.0;
