@@ -1,0 +1,235 @@
+// The Windows host check: loads the plug-in DLL as a host does, renders the
+// script's audio through every factory program, opens the editor in a real
+// top-level window, drives it with mouse messages, and compares audio and the
+// editor's pixels with what the native build produced for the same script.
+//   host_check DLL REFERENCE_DIR [CAPTURE.rgb]
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/vst2.h"
+#include "tests/windows/host_script.h"
+
+namespace {
+
+using hostscript::kEditorHeight;
+using hostscript::kEditorWidth;
+using hostscript::Mouse;
+
+int failures = 0;
+
+void fail(const std::string& message) {
+    std::fprintf(stderr, "FAIL: %s\n", message.c_str());
+    ++failures;
+}
+
+std::string joined(const std::string& dir, const std::string& name) { return dir + "/" + name; }
+
+void checkAudio(VstEntryProc entry, const std::string& referenceDir) {
+    AEffect* probe = entry(&hostscript::hostCallback);
+    if (!probe) return fail("main returned no effect");
+    const int programs = probe->numPrograms;
+    probe->dispatcher(probe, effClose, 0, 0, nullptr, 0.0f);
+    if (programs < 1) return fail("no factory programs");
+
+    for (int p = 0; p < programs; ++p) {
+        std::vector<std::uint8_t> expected;
+        const std::string path = joined(referenceDir, hostscript::audioFileName(p));
+        if (!hostscript::readFile(path, expected)) {
+            fail("no native reference " + path + " (run the native build's varnox-reference)");
+            continue;
+        }
+        const std::vector<float> out = hostscript::renderProgram(entry, p);
+        if (out.size() * sizeof(float) != expected.size()) {
+            fail("program " + std::to_string(p) + ": output length differs from the native build's");
+            continue;
+        }
+        for (std::size_t i = 0; i < out.size(); ++i) {
+            float want;
+            std::memcpy(&want, expected.data() + i * sizeof(float), sizeof want);
+            if (std::memcmp(&want, &out[i], sizeof want) != 0) {
+                char where[160];
+                std::snprintf(where, sizeof where, "%d: frame %zu %s: %.9g here, %.9g native", p, i / 2,
+                              i % 2 ? "right" : "left", out[i], want);
+                fail(std::string("program ") + where);
+                break;
+            }
+        }
+        std::printf("program %d: %d frames compared\n", p, hostscript::kFrames);
+    }
+}
+
+// The host side of an editor: a plain top-level window whose client area
+// holds the plug-in's window.
+LRESULT CALLBACK frameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// Delivers messages until the editor's timer has fired `ticks` times.
+void pumpTicks(HWND editor, int ticks) {
+    const DWORD deadline = GetTickCount() + 60000;
+    int seen = 0;
+    while (seen < ticks && GetTickCount() < deadline) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_TIMER && msg.hwnd == editor) ++seen;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        if (seen < ticks) MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+    if (seen < ticks) fail("the editor's timer fired too rarely");
+}
+
+UINT messageFor(Mouse action) {
+    switch (action) {
+    case Mouse::kMove: return WM_MOUSEMOVE;
+    case Mouse::kLeftDown: return WM_LBUTTONDOWN;
+    case Mouse::kLeftUp: return WM_LBUTTONUP;
+    case Mouse::kRightDown: return WM_RBUTTONDOWN;
+    case Mouse::kRightUp: return WM_RBUTTONUP;
+    }
+    return 0;
+}
+
+WPARAM buttonsFor(Mouse action, bool leftHeld) {
+    if (action == Mouse::kLeftDown || (action == Mouse::kMove && leftHeld)) return MK_LBUTTON;
+    return action == Mouse::kRightDown ? MK_RBUTTON : 0;
+}
+
+// The window's pixels as the screen shows them, rows top-down, RGB.
+std::vector<std::uint8_t> capture(HWND window) {
+    std::vector<std::uint8_t> rgb;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = kEditorWidth;
+    info.bmiHeader.biHeight = -kEditorHeight;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    HDC windowDc = GetDC(window);
+    HDC memoryDc = CreateCompatibleDC(windowDc);
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(windowDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (memoryDc && dib && bits) {
+        HGDIOBJ previous = SelectObject(memoryDc, dib);
+        // PrintWindow comes back black under Wine; the screen is what counts.
+        if (BitBlt(memoryDc, 0, 0, kEditorWidth, kEditorHeight, windowDc, 0, 0, SRCCOPY)) {
+            GdiFlush();
+            const auto* row = static_cast<const std::uint8_t*>(bits);
+            const int stride = (kEditorWidth * 3 + 3) & ~3;
+            rgb.reserve(std::size_t{kEditorWidth} * kEditorHeight * 3);
+            for (int y = 0; y < kEditorHeight; ++y, row += stride) {
+                for (int x = 0; x < kEditorWidth; ++x) {
+                    rgb.push_back(row[3 * x + 2]);
+                    rgb.push_back(row[3 * x + 1]);
+                    rgb.push_back(row[3 * x]);
+                }
+            }
+        }
+        SelectObject(memoryDc, previous);
+    }
+    if (dib) DeleteObject(dib);
+    if (memoryDc) DeleteDC(memoryDc);
+    ReleaseDC(window, windowDc);
+    return rgb;
+}
+
+void checkEditor(VstEntryProc entry, const std::string& referenceDir, const char* capturePath) {
+    std::vector<std::uint8_t> expected;
+    const std::string path = joined(referenceDir, hostscript::kEditorFileName);
+    if (!hostscript::readFile(path, expected)) return fail("no native reference " + path);
+
+    WNDCLASSA frameClass{};
+    frameClass.lpfnWndProc = &frameProc;
+    frameClass.hInstance = GetModuleHandleA(nullptr);
+    frameClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    frameClass.lpszClassName = "varnoxhostframe";
+    RegisterClassA(&frameClass);
+    RECT size{0, 0, kEditorWidth, kEditorHeight};
+    AdjustWindowRect(&size, WS_OVERLAPPEDWINDOW, FALSE);
+    HWND frame = CreateWindowExA(0, "varnoxhostframe", "Varnox host check", WS_OVERLAPPEDWINDOW, 40, 40,
+                                 size.right - size.left, size.bottom - size.top, nullptr, nullptr,
+                                 frameClass.hInstance, nullptr);
+    if (!frame) return fail("cannot create the host window");
+    ShowWindow(frame, SW_SHOWNORMAL);
+    UpdateWindow(frame);
+
+    AEffect* effect = entry(&hostscript::hostCallback);
+    if (!effect) {
+        DestroyWindow(frame);
+        return fail("main returned no effect");
+    }
+    effect->dispatcher(effect, effOpen, 0, 0, nullptr, 0.0f);
+    effect->dispatcher(effect, effSetProgram, 0, hostscript::kEditorProgram, nullptr, 0.0f);
+    if (effect->dispatcher(effect, effEditOpen, 0, 0, frame, 0.0f) != 1) fail("effEditOpen did not return 1");
+    HWND editor = FindWindowExA(frame, nullptr, "varnoxclass", nullptr);
+    if (!editor) {
+        fail("no varnoxclass child window in the host window");
+    } else {
+        bool leftHeld = false;
+        for (const hostscript::Step& step : hostscript::mouseScript()) {
+            // The pointer goes where the message says, so that whatever Wine
+            // derives from the real pointer agrees with it.
+            POINT point{step.x, step.y};
+            ClientToScreen(editor, &point);
+            SetCursorPos(point.x, point.y);
+            if (step.action == Mouse::kLeftDown) leftHeld = true;
+            if (step.action == Mouse::kLeftUp) leftHeld = false;
+            SendMessageA(editor, messageFor(step.action), buttonsFor(step.action, leftHeld),
+                         MAKELPARAM(step.x, step.y));
+            pumpTicks(editor, step.ticksAfter);
+        }
+        const std::vector<std::uint8_t> pixels = capture(editor);
+        if (capturePath && !pixels.empty()) hostscript::writeFile(capturePath, pixels.data(), pixels.size());
+        if (pixels.size() != expected.size()) {
+            fail("the captured frame has " + std::to_string(pixels.size()) + " bytes, not the reference's size");
+        } else {
+            std::size_t differing = 0, first = 0;
+            for (std::size_t i = 0; i < pixels.size(); i += 3) {
+                if (std::memcmp(&pixels[i], &expected[i], 3) != 0 && differing++ == 0) first = i / 3;
+            }
+            if (differing) {
+                char where[160];
+                std::snprintf(where, sizeof where, "%zu pixels differ from the native snapshot, the first at (%zu, %zu)",
+                              differing, first % kEditorWidth, first / kEditorWidth);
+                fail(std::string("editor: ") + where);
+            } else {
+                std::printf("editor: %dx%d pixels identical to the native snapshot\n", kEditorWidth, kEditorHeight);
+            }
+        }
+    }
+    effect->dispatcher(effect, effEditClose, 0, 0, nullptr, 0.0f);
+    if (editor && IsWindow(editor)) fail("the editor window outlived effEditClose");
+    effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+    DestroyWindow(frame);
+    UnregisterClassA("varnoxhostframe", frameClass.hInstance);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3 || argc > 4) {
+        std::fprintf(stderr, "usage: host_check DLL REFERENCE_DIR [CAPTURE.rgb]\n");
+        return 2;
+    }
+    HMODULE library = LoadLibraryA(argv[1]);
+    if (!library) {
+        std::fprintf(stderr, "FAIL: LoadLibraryA(%s): error %lu\n", argv[1], GetLastError());
+        return 1;
+    }
+    auto entry = reinterpret_cast<VstEntryProc>(reinterpret_cast<void*>(GetProcAddress(library, "main")));
+    if (!entry) {
+        std::fprintf(stderr, "FAIL: %s exports no main\n", argv[1]);
+        FreeLibrary(library);
+        return 1;
+    }
+    checkAudio(entry, argv[2]);
+    checkEditor(entry, argv[2], argc == 4 ? argv[3] : nullptr);
+    FreeLibrary(library);
+    std::printf("%s\n", failures ? "host check FAILED" : "host check passed");
+    return failures ? 1 : 0;
+}
