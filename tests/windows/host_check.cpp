@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -143,17 +144,11 @@ void checkEditor(VstEntryProc entry, const std::string& referenceDir, const char
     const std::string path = joined(referenceDir, hostscript::kEditorFileName);
     if (!hostscript::readFile(path, expected)) return fail("no native reference " + path);
 
-    WNDCLASSA frameClass{};
-    frameClass.lpfnWndProc = &frameProc;
-    frameClass.hInstance = GetModuleHandleA(nullptr);
-    frameClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    frameClass.lpszClassName = "varnoxhostframe";
-    RegisterClassA(&frameClass);
     RECT size{0, 0, kEditorWidth, kEditorHeight};
     AdjustWindowRect(&size, WS_OVERLAPPEDWINDOW, FALSE);
     HWND frame = CreateWindowExA(0, "varnoxhostframe", "Varnox host check", WS_OVERLAPPEDWINDOW, 40, 40,
                                  size.right - size.left, size.bottom - size.top, nullptr, nullptr,
-                                 frameClass.hInstance, nullptr);
+                                 GetModuleHandleA(nullptr), nullptr);
     if (!frame) return fail("cannot create the host window");
     ShowWindow(frame, SW_SHOWNORMAL);
     UpdateWindow(frame);
@@ -206,7 +201,84 @@ void checkEditor(VstEntryProc entry, const std::string& referenceDir, const char
     if (editor && IsWindow(editor)) fail("the editor window outlived effEditClose");
     effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
     DestroyWindow(frame);
-    UnregisterClassA("varnoxhostframe", frameClass.hInstance);
+}
+
+// A host window with the plug-in's editor open inside it.
+struct OpenEditor {
+    AEffect* effect = nullptr;
+    HWND frame = nullptr;
+    HWND editor = nullptr;
+};
+
+OpenEditor openEditor(VstEntryProc entry, int x, int y) {
+    OpenEditor open;
+    RECT size{0, 0, kEditorWidth, kEditorHeight};
+    AdjustWindowRect(&size, WS_OVERLAPPEDWINDOW, FALSE);
+    open.frame = CreateWindowExA(0, "varnoxhostframe", "Varnox host check", WS_OVERLAPPEDWINDOW, x, y,
+                                 size.right - size.left, size.bottom - size.top, nullptr, nullptr,
+                                 GetModuleHandleA(nullptr), nullptr);
+    open.effect = entry(&hostscript::hostCallback);
+    if (!open.frame || !open.effect) return open;
+    ShowWindow(open.frame, SW_SHOWNORMAL);
+    open.effect->dispatcher(open.effect, effOpen, 0, 0, nullptr, 0.0f);
+    open.effect->dispatcher(open.effect, effEditOpen, 0, 0, open.frame, 0.0f);
+    open.editor = FindWindowExA(open.frame, nullptr, "varnoxclass", nullptr);
+    return open;
+}
+
+void closeEditor(OpenEditor& open) {
+    if (open.effect) {
+        open.effect->dispatcher(open.effect, effEditClose, 0, 0, nullptr, 0.0f);
+        open.effect->dispatcher(open.effect, effClose, 0, 0, nullptr, 0.0f);
+    }
+    if (open.frame) DestroyWindow(open.frame);
+    open = OpenEditor{};
+}
+
+bool classRegistered(HMODULE library) {
+    WNDCLASSA info;
+    return GetClassInfoA(library, "varnoxclass", &info) != 0;
+}
+
+// What the real window system holds the editor to: its rectangle and window,
+// one class and one set of skin bitmaps shared by open editors, and a clean
+// slate after the last one closes, so that a later open works again.
+void checkEditorLifecycle(VstEntryProc entry, HMODULE library) {
+    OpenEditor first = openEditor(entry, 40, 240);
+    if (!first.editor) {
+        closeEditor(first);
+        return fail("lifecycle: no editor window");
+    }
+    ERect* rect = nullptr;
+    first.effect->dispatcher(first.effect, effEditGetRect, 0, 0, &rect, 0.0f);
+    if (!rect || rect->top != 0 || rect->left != 0 || rect->bottom != kEditorHeight || rect->right != kEditorWidth)
+        fail("lifecycle: effEditGetRect is not 0, 0, 140, 500");
+    RECT client{};
+    GetClientRect(first.editor, &client);
+    if (client.right != kEditorWidth || client.bottom != kEditorHeight) fail("lifecycle: the editor is not 500 x 140");
+    if (GetParent(first.editor) != first.frame) fail("lifecycle: the editor is not a child of the host's window");
+
+    OpenEditor second = openEditor(entry, 40, 440);
+    if (!second.editor) fail("lifecycle: a second editor did not open");
+    closeEditor(first);
+    if (!classRegistered(library)) fail("lifecycle: closing one of two editors unregistered the class");
+    if (second.editor) {
+        pumpTicks(second.editor, 3);
+        // Without its skin the window would show one flat background colour.
+        const std::vector<std::uint8_t> pixels = capture(second.editor);
+        std::set<std::uint32_t> colours;
+        for (std::size_t i = 0; i + 2 < pixels.size(); i += 3)
+            colours.insert(std::uint32_t{pixels[i]} << 16 | std::uint32_t{pixels[i + 1]} << 8 | pixels[i + 2]);
+        if (colours.size() < 100) fail("lifecycle: the remaining editor stopped drawing its skin");
+    }
+    closeEditor(second);
+    if (classRegistered(library)) fail("lifecycle: the class outlived the last editor");
+
+    OpenEditor again = openEditor(entry, 40, 240);
+    if (!again.editor) fail("lifecycle: the editor did not open again after all were closed");
+    else pumpTicks(again.editor, 2);
+    closeEditor(again);
+    std::printf("editor lifecycle: checked\n");
 }
 
 }  // namespace
@@ -227,8 +299,16 @@ int main(int argc, char** argv) {
         FreeLibrary(library);
         return 1;
     }
+    WNDCLASSA frameClass{};
+    frameClass.lpfnWndProc = &frameProc;
+    frameClass.hInstance = GetModuleHandleA(nullptr);
+    frameClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    frameClass.lpszClassName = "varnoxhostframe";
+    RegisterClassA(&frameClass);
+
     checkAudio(entry, argv[2]);
     checkEditor(entry, argv[2], argc == 4 ? argv[3] : nullptr);
+    checkEditorLifecycle(entry, library);
     FreeLibrary(library);
     std::printf("%s\n", failures ? "host check FAILED" : "host check passed");
     return failures ? 1 : 0;
