@@ -4,6 +4,7 @@
 //   varnox-reference --png IN.rgb OUT  a captured editor frame as PNG
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "host/effect_base.h"
