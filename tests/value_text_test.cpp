@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <limits>
+#include <ostream>
 #include <string>
 
 #include "tests/support/test_effect.h"
@@ -33,6 +34,11 @@ struct FloatCase {
     int8_t used;
     const char* expected;
 };
+
+// Readable case names in test listings, e.g. "-1.5 used 4 -> -1.5".
+void PrintTo(const FloatCase& c, std::ostream* out) {
+    *out << c.value << " used " << int{c.used} << " -> \"" << c.expected << '"';
+}
 
 class FloatToText : public ::testing::TestWithParam<FloatCase> {};
 
