@@ -19,6 +19,7 @@ namespace {
 using hostscript::kEditorHeight;
 using hostscript::kEditorWidth;
 using hostscript::Mouse;
+using hostscript::messageFor;
 
 int failures = 0;
 
@@ -83,17 +84,6 @@ void pumpTicks(HWND editor, int ticks) {
         if (seen < ticks) MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
     }
     if (seen < ticks) fail("the editor's timer fired too rarely");
-}
-
-UINT messageFor(Mouse action) {
-    switch (action) {
-    case Mouse::kMove: return WM_MOUSEMOVE;
-    case Mouse::kLeftDown: return WM_LBUTTONDOWN;
-    case Mouse::kLeftUp: return WM_LBUTTONUP;
-    case Mouse::kRightDown: return WM_RBUTTONDOWN;
-    case Mouse::kRightUp: return WM_RBUTTONUP;
-    }
-    return 0;
 }
 
 WPARAM buttonsFor(Mouse action, bool leftHeld) {

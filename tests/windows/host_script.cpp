@@ -106,4 +106,15 @@ bool readFile(const std::string& path, std::vector<std::uint8_t>& data) {
     return !std::ferror(file.get());
 }
 
+UINT messageFor(Mouse action) {
+    switch (action) {
+    case Mouse::kMove: return WM_MOUSEMOVE;
+    case Mouse::kLeftDown: return WM_LBUTTONDOWN;
+    case Mouse::kLeftUp: return WM_LBUTTONUP;
+    case Mouse::kRightDown: return WM_RBUTTONDOWN;
+    case Mouse::kRightUp: return WM_RBUTTONUP;
+    }
+    return 0;
+}
+
 }  // namespace hostscript

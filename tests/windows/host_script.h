@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/vst2.h"
+#include "platform/win32.h"
 
 namespace hostscript {
 
@@ -42,6 +43,8 @@ struct Step {
     int ticksAfter;   // 50 ms editor ticks to let pass afterwards, at least
 };
 const std::vector<Step>& mouseScript();
+/// The window message a mouse action sends.
+UINT messageFor(Mouse action);
 
 std::string audioFileName(int program);
 constexpr const char* kEditorFileName = "editor.rgb";

@@ -15,17 +15,7 @@
 namespace {
 
 using hostscript::Mouse;
-
-UINT messageFor(Mouse action) {
-    switch (action) {
-    case Mouse::kMove: return WM_MOUSEMOVE;
-    case Mouse::kLeftDown: return WM_LBUTTONDOWN;
-    case Mouse::kLeftUp: return WM_LBUTTONUP;
-    case Mouse::kRightDown: return WM_RBUTTONDOWN;
-    case Mouse::kRightUp: return WM_RBUTTONUP;
-    }
-    return 0;
-}
+using hostscript::messageFor;
 
 bool writeAudio(const std::filesystem::path& dir, int& programs) {
     AEffect* probe = createEffectInstance(&hostscript::hostCallback);
