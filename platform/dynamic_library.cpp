@@ -3,14 +3,9 @@
 #include <utility>
 
 #if defined(_WIN32)
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <io.h>
-#include <windows.h>
+
+#include "platform/win32.h"
 #else
 #include <dlfcn.h>
 #include <unistd.h>

@@ -13,6 +13,7 @@
 
 #include "platform/vst2.h"
 #include "tests/windows/host_script.h"
+#include "tests/windows/load_dll.h"
 
 namespace {
 
@@ -278,17 +279,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: host_check DLL REFERENCE_DIR [CAPTURE.rgb]\n");
         return 2;
     }
-    HMODULE library = LoadLibraryA(argv[1]);
-    if (!library) {
-        std::fprintf(stderr, "FAIL: LoadLibraryA(%s): error %lu\n", argv[1], GetLastError());
-        return 1;
-    }
-    auto entry = reinterpret_cast<VstEntryProc>(reinterpret_cast<void*>(GetProcAddress(library, "main")));
-    if (!entry) {
-        std::fprintf(stderr, "FAIL: %s exports no main\n", argv[1]);
-        FreeLibrary(library);
-        return 1;
-    }
+    const auto [library, entry] = loadDll(argv[1]);
+    if (!entry) return 1;
     WNDCLASSA frameClass{};
     frameClass.lpfnWndProc = &frameProc;
     frameClass.hInstance = GetModuleHandleA(nullptr);

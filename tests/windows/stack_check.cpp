@@ -12,6 +12,7 @@
 
 #include "platform/vst2.h"
 #include "tests/windows/host_script.h"
+#include "tests/windows/load_dll.h"
 
 namespace {
 
@@ -143,31 +144,22 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: stack_check DLL\n");
         return 2;
     }
-    HMODULE library = LoadLibraryA(argv[1]);
-    if (!library) {
-        std::fprintf(stderr, "FAIL: LoadLibraryA(%s): error %lu\n", argv[1], GetLastError());
-        return 1;
-    }
-    auto entry = reinterpret_cast<VstEntryProc>(reinterpret_cast<void*>(GetProcAddress(library, "main")));
+    const auto [library, entry] = loadDll(argv[1]);
+    if (!entry) return 1;
     HWND parent = CreateWindowExA(0, "STATIC", "stack check", WS_OVERLAPPEDWINDOW, 0, 0, 520, 180, nullptr,
                                   nullptr, GetModuleHandleA(nullptr), nullptr);
     int failures = 0;
-    if (!entry) {
-        std::fprintf(stderr, "FAIL: %s exports no main\n", argv[1]);
+    const Outcome aligned = drive(entry, parent, 0);
+    if (aligned.audio.empty()) {
+        std::fprintf(stderr, "FAIL: main returned no effect\n");
         ++failures;
-    } else {
-        const Outcome aligned = drive(entry, parent, 0);
-        if (aligned.audio.empty()) {
-            std::fprintf(stderr, "FAIL: main returned no effect\n");
-            ++failures;
-        }
-        for (int misalign : {4, 8, 12}) {
-            const Outcome shifted = drive(entry, parent, misalign);
-            const bool same = shifted.audio == aligned.audio && shifted.texts == aligned.texts &&
-                              std::memcmp(&shifted.rect, &aligned.rect, sizeof aligned.rect) == 0;
-            std::printf("stack off by %d bytes: %s\n", misalign, same ? "same results" : "DIFFERENT results");
-            failures += same ? 0 : 1;
-        }
+    }
+    for (int misalign : {4, 8, 12}) {
+        const Outcome shifted = drive(entry, parent, misalign);
+        const bool same = shifted.audio == aligned.audio && shifted.texts == aligned.texts &&
+                          std::memcmp(&shifted.rect, &aligned.rect, sizeof aligned.rect) == 0;
+        std::printf("stack off by %d bytes: %s\n", misalign, same ? "same results" : "DIFFERENT results");
+        failures += same ? 0 : 1;
     }
     if (parent) DestroyWindow(parent);
     FreeLibrary(library);
