@@ -4,6 +4,7 @@
 
 #include "engine/shaper_effect.h"
 #include "host/effect_base.h"
+#include "product/shaper_effect_edit.h"
 
 namespace benchsupport {
 namespace {

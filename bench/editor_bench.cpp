@@ -17,7 +17,7 @@ void editorFrame(benchmark::State& state, bool repaint) {
         state.SkipWithError("the editor did not open");
         return;
     }
-    HWND window = effect.readoutTarget()->window;
+    HWND window = static_cast<SkinEditor*>(effect.editor())->window;
     softwin::tick();  // the first frame, with the panel
     const auto first = softwin::windowPixels(window);
     if (!first || first->pixel(0, 0) == first->pixel(250, 70)) {
@@ -29,8 +29,8 @@ void editorFrame(benchmark::State& state, bool repaint) {
     for (auto _ : state) {
         // Meters as the audio thread leaves them, sweeping through green and red.
         level = level > 1.4f ? 0.0f : level + 0.07f;
-        effect.peakLeft = level;
-        effect.peakRight = level * 0.5f;
+        effect.display.peakLeft = level;
+        effect.display.peakRight = level * 0.5f;
         if (repaint) softwin::invalidate(window);
         softwin::tick();
     }

@@ -1,70 +1,12 @@
 // SkinEditor drawing: every frame is copied together out of the four skin
 // bitmaps in the back buffer, then shown with one copy to the window.
-#include <algorithm>
-#include <cmath>
-
+#include "editor/frame_cells.h"
 #include "editor/skin_editor.h"
 #include "engine/shaper_effect.h"
 
 namespace {
 
-// Skin geometry: where things sit on the panel and in the bitmaps.
-constexpr int kPanelId = 106;
-constexpr int kKnobId = 107;
-constexpr int kTubeId = 108;
-constexpr int kCircuitId = 109;
-
-constexpr int kAboutY = 182;
-constexpr int kRedRowY = 141;
-constexpr int kGreenRowY = 161;
-constexpr int kLedMaskX = 360, kLedMaskY = 141;
-constexpr int kLedSize = 20;
-constexpr int kSegmentX = 360, kSegmentY = 161;
-constexpr int kPercentGlyphX = 360, kDecibelGlyphX = 375, kGlyphY = 168;
-
-constexpr int kKnobX[4] = {77, 146, 209, 279};  // parameters 0..3
-constexpr int kKnobY = 46;
-constexpr int kKnobSize = 48;
-constexpr int kLevelX = 44, kLevelY = 18;
-constexpr int kTimesTwoX = 347, kTimesTwoY = 18;
-constexpr int kBoostX = 48, kBoostY = 87;
-constexpr int kTubeX = 413, kTubeY = 8, kTubeWidth = 48, kTubeHeight = 53;
-constexpr int kCircuitX = 165, kCircuitY = 107, kCircuitWidth = 124, kCircuitHeight = 24;
-
-constexpr int kDisplayX = 369, kDisplayY = 78, kDisplayWidth = 58, kDisplayHeight = 20;
-constexpr int kGlyphDestX = 412, kGlyphDestY = 84, kGlyphWidth = 15, kGlyphHeight = 13;
-constexpr int kPenStart = 375, kPenStop = 411, kDigitPitch = 12;
-
-// Animation constants, as 32-bit floats.
-constexpr float kPeakCap = 1.3f;
-constexpr float kGreenEnd = 0.7f;
-constexpr float kFadeSpan = 3.3333333f;  // 1 / 0.3
-constexpr float kDecay = 0.05f;
-constexpr float kFadeStep = 0.05f;
-constexpr float kGlowStep = 0.06f;
-
-// Cell indices come from display values that another thread or a host value
-// outside 0..1 can push anywhere (even to NaN); truncate toward zero, then
-// keep the cell inside its strip.
-int cellIndex(float value, int lowest, int highest) {
-    if (std::isnan(value)) return lowest;
-    const float truncated = std::trunc(value);
-    if (truncated <= static_cast<float>(lowest)) return lowest;
-    if (truncated >= static_cast<float>(highest)) return highest;
-    return static_cast<int>(truncated);
-}
-
-// Lowers a display value, not below 0 (a NaN from upstream settles at 0 too).
-float decayed(float value, float step) {
-    const float next = value - step;
-    return next >= 0.0f ? next : 0.0f;
-}
-
-float fadedToward(float fade, float raw) {
-    if (std::trunc(raw) == 0.0f) return decayed(fade, kFadeStep);
-    const float next = fade + kFadeStep;
-    return next <= 1.0f ? next : 1.0f;
-}
+using panel::Rect;
 
 // Seven-segment layout: rectangles relative to the digit's left edge x0.
 struct Segment {
@@ -100,10 +42,10 @@ void SkinEditor::loadSkin() {
         return static_cast<HBITMAP>(
             LoadImageA(static_cast<HINSTANCE>(moduleInstance), MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, 0));
     };
-    panelBitmap = load(kPanelId);
-    knobStrip = load(kKnobId);
-    tubeStrip = load(kTubeId);
-    circuitStrip = load(kCircuitId);
+    panelBitmap = load(panel::kPanelBitmapId);
+    knobStrip = load(panel::kKnobStripId);
+    tubeStrip = load(panel::kTubeStripId);
+    circuitStrip = load(panel::kCircuitStripId);
 }
 
 void SkinEditor::drawFrame(int8_t mode) {
@@ -112,99 +54,12 @@ void SkinEditor::drawFrame(int8_t mode) {
         redrawMode = 0;
         return;
     }
-    const auto copy = [this](int x, int y, int width, int height, HDC source, int sourceX, int sourceY) {
-        BitBlt(backDc, x, y, width, height, source, sourceX, sourceY, SRCCOPY);
-    };
-    // Masked sprite: the mask blackens the disc, the picture (black outside
-    // the disc) is then OR-ed in.
-    const auto sprite = [this](int x, int y, int size, HDC source, int maskX, int maskY, int pictureX, int pictureY) {
-        BitBlt(backDc, x, y, size, size, source, maskX, maskY, SRCAND);
-        BitBlt(backDc, x, y, size, size, source, pictureX, pictureY, SRCPAINT);
-    };
-
-    if (mode == 1) copy(0, 0, kWidth, kHeight, panelDc, 0, 0);
+    if (mode == 1) BitBlt(backDc, 0, 0, kWidth, kHeight, panelDc, 0, 0, SRCCOPY);
 
     if (dragMode == kDragAbout) {
-        if (mode == 2) copy(0, 0, kWidth, kHeight, panelDc, 0, kAboutY);
+        if (mode == 2) BitBlt(backDc, 0, 0, kWidth, kHeight, panelDc, 0, panel::kAboutPanelY, SRCCOPY);
     } else {
-        // Knobs: cells 6..77 of the strip over 0..128; cell 0 is the mask.
-        for (int p = 0; p < 4; ++p) {
-            const int f = cellIndex(shaper.rawValue[p] * 0.0078125f * 71.0f + 5.0f, 5, 76);
-            BitBlt(backDc, kKnobX[p], kKnobY, kKnobSize, kKnobSize, knobDc, 0, 0, SRCAND);
-            BitBlt(backDc, kKnobX[p], kKnobY, kKnobSize, kKnobSize, knobDc, kKnobSize * f + kKnobSize, 0, SRCPAINT);
-        }
-
-        // Level LED: fully green up to 0.7, fading out towards 1.0, red above.
-        float left = shaper.peakLeft;
-        float right = shaper.peakRight;
-        if (left > kPeakCap) shaper.peakLeft = left = kPeakCap;
-        if (right > kPeakCap) shaper.peakRight = right = kPeakCap;
-        const float level = std::max(left, right);
-        float brightness;
-        int row;
-        if (level < kGreenEnd) {
-            brightness = 1.0f;
-            row = kGreenRowY;
-        } else if (level < 1.0f) {
-            brightness = 1.0f - (level - kGreenEnd) * kFadeSpan;
-            row = kGreenRowY;
-        } else {
-            brightness = std::min((level - 1.0f) * kFadeSpan, 1.0f);
-            row = kRedRowY;
-        }
-        int f = cellIndex(brightness * 18.0f, 0, 18);
-        if (f > 0) {
-            sprite(kLevelX, kLevelY, kLedSize, panelDc, kLedMaskX, kLedMaskY, kLedSize * f - kLedSize, row);
-        } else {
-            copy(kLevelX, kLevelY, kLedSize, kLedSize, panelDc, kLevelX, kLevelY);
-        }
-
-        shaper.clipLevel = decayed(shaper.clipLevel, kDecay);
-        shaper.peakLeft = decayed(shaper.peakLeft, kDecay);
-        shaper.peakRight = decayed(shaper.peakRight, kDecay);
-
-        // Tube: glows toward the drive, fully only with a second stage.
-        const float share = (std::trunc(shaper.rawValue[kTimesTwo]) == 1.0f ? 0.3f : 0.0f) + 0.7f;
-        const float target = shaper.driveAmount * share;
-        float glow = shaper.tubeGlow;
-        if (glow < target) {
-            glow += kGlowStep;
-            if (glow > target) glow = target;
-        }
-        if (glow > target) {
-            glow -= kGlowStep;
-            if (glow < target) glow = target;
-        }
-        shaper.tubeGlow = glow;
-        f = cellIndex(glow * 19.0f, 0, 19);
-        if (f > 0) {
-            copy(kTubeX, kTubeY, kTubeWidth, kTubeHeight, tubeDc, kTubeWidth * f - kTubeWidth, 0);
-        } else {
-            copy(kTubeX, kTubeY, kTubeWidth, kTubeHeight, panelDc, kTubeX, kTubeY);
-        }
-
-        // Circuit window: warms with the square of the Boost fade.
-        const float boost = shaper.boostFade;
-        const int cell = cellIndex(boost * boost * 13.0f, 0, 13) + 1;
-        copy(kCircuitX, kCircuitY, kCircuitWidth, kCircuitHeight, circuitDc, kCircuitWidth * cell, 0);
-
-        f = cellIndex(shaper.x2Fade * 18.0f, 0, 18);
-        if (f > 0) {
-            sprite(kTimesTwoX, kTimesTwoY, kLedSize, panelDc, kLedMaskX, kLedMaskY, kLedSize * f - kLedSize,
-                   kGreenRowY);
-        } else {
-            copy(kTimesTwoX, kTimesTwoY, kLedSize, kLedSize, panelDc, kTimesTwoX, kTimesTwoY);
-        }
-        shaper.x2Fade = fadedToward(shaper.x2Fade, shaper.rawValue[kTimesTwo]);
-
-        f = cellIndex(boost * 18.0f, 0, 18);
-        if (f > 0) {
-            sprite(kBoostX, kBoostY, kLedSize, panelDc, kLedMaskX, kLedMaskY, kLedSize * f - kLedSize, kRedRowY);
-        } else {
-            copy(kBoostX, kBoostY, kLedSize, kLedSize, panelDc, kBoostX, kBoostY);
-        }
-        shaper.boostFade = fadedToward(boost, shaper.rawValue[kBoost]);
-
+        drawControls(advanceFrame(shaper));
         drawReadout();
     }
 
@@ -213,42 +68,89 @@ void SkinEditor::drawFrame(int8_t mode) {
     redrawMode = 0;
 }
 
+void SkinEditor::drawControls(const FrameCells& cells) {
+    // Copies an area of the panel from `source` at (sourceX, sourceY).
+    const auto copy = [this](const Rect& area, HDC source, int sourceX, int sourceY) {
+        BitBlt(backDc, area.x, area.y, area.width, area.height, source, sourceX, sourceY, SRCCOPY);
+    };
+    // Masked sprite: the mask blackens the disc, the picture (black outside
+    // the disc) is then OR-ed in. The seat is not restored first.
+    const auto sprite = [this](const Rect& area, HDC source, int maskX, int maskY, int pictureX, int pictureY) {
+        BitBlt(backDc, area.x, area.y, area.width, area.height, source, maskX, maskY, SRCAND);
+        BitBlt(backDc, area.x, area.y, area.width, area.height, source, pictureX, pictureY, SRCPAINT);
+    };
+    // An LED at `steps` of brightness from `row`, or its empty socket.
+    const auto led = [&](const Rect& area, int steps, int row) {
+        if (steps > 0) {
+            sprite(area, panelDc, panel::kLedMask.x, panel::kLedMask.y, panel::kLedSize * (steps - 1), row);
+        } else {
+            copy(area, panelDc, area.x, area.y);
+        }
+    };
+
+    for (int k = 0; k < panel::kKnobCount; ++k) {
+        const Rect& area = panel::kControls[k].area;
+        sprite(area, knobDc, 0, 0, area.width * cells.knob[k], 0);
+    }
+    led(panel::kLevelLed, cells.levelLed, cells.levelRow);
+
+    const Rect& tube = panel::kTube;
+    if (cells.tube > 0) {
+        copy(tube, tubeDc, tube.width * (cells.tube - 1), 0);
+    } else {
+        copy(tube, panelDc, tube.x, tube.y);
+    }
+    copy(panel::kCircuit, circuitDc, panel::kCircuit.width * cells.circuit, 0);
+
+    for (int c = panel::kKnobCount; c < static_cast<int>(panel::kControls.size()); ++c) {
+        const panel::Control& control = panel::kControls[c];
+        if (control.kind != panel::ControlKind::kButton) continue;
+        led(control.area, control.parameter == kTimesTwo ? cells.timesTwoLed : cells.boostLed, control.cells.row);
+    }
+}
+
 void SkinEditor::drawReadout() {
-    BitBlt(backDc, kDisplayX, kDisplayY, kDisplayWidth, kDisplayHeight, panelDc, kDisplayX, kDisplayY, SRCCOPY);
-    if (readoutText.empty()) return;
+    const DisplayState& display = shaper.display;
+    const Rect& window = panel::kDisplay;
+    BitBlt(backDc, window.x, window.y, window.width, window.height, panelDc, window.x, window.y, SRCCOPY);
+    if (display.readoutText.empty()) return;
 
-    const int glyphX = readoutKind == kReadoutIngain ? kDecibelGlyphX : kPercentGlyphX;
-    BitBlt(backDc, kGlyphDestX, kGlyphDestY, kGlyphWidth, kGlyphHeight, panelDc, glyphX, kGlyphY, SRCCOPY);
+    const Rect& glyph = display.readoutKind == kReadoutIngain ? panel::kDecibelGlyph : panel::kPercentGlyph;
+    const Rect& unit = panel::kUnitGlyph;
+    BitBlt(backDc, unit.x, unit.y, unit.width, unit.height, panelDc, glyph.x, glyph.y, SRCCOPY);
 
+    const Rect& segment = panel::kSegmentColour;
     std::size_t i = 0;
-    if (readoutText[0] == '-') {
-        BitBlt(backDc, 370, 87, 5, 1, panelDc, kSegmentX, kSegmentY, SRCCOPY);  // minus bar
+    if (display.readoutText[0] == '-') {
+        const Rect& bar = panel::kMinusBar;
+        BitBlt(backDc, bar.x, bar.y, bar.width, bar.height, panelDc, segment.x, segment.y, SRCCOPY);
         i = 1;
     }
     // The pen moves only on digits; a point goes in the gap before the next one.
-    int pen = kPenStart;
+    int pen = panel::kPenStart;
     int n = 0;
     for (; i <= ReadoutText::kCapacity; ++i) {
-        const char c = readoutText[i];
+        const char c = display.readoutText[i];
         if (c == '.') {
-            BitBlt(backDc, pen, 95, 1, 2, panelDc, kSegmentX, kSegmentY, SRCCOPY);
+            BitBlt(backDc, pen, panel::kDecimalPointY, 1, 2, panelDc, segment.x, segment.y, SRCCOPY);
         } else if (c >= '0' && c <= '9') {
             drawDigit(c, n);
             ++n;
-            pen += kDigitPitch;
+            pen += panel::kDigitPitch;
         }
-        if (pen >= kPenStop || c == '\0') break;
+        if (pen >= panel::kPenStop || c == '\0') break;
     }
 }
 
 void SkinEditor::drawDigit(char c, int n) {
     if (c < '0' || c > '9' || n < 0 || n > 2) return;
-    const int x0 = 377 + kDigitPitch * n;
+    const int x0 = panel::kFirstDigitX + panel::kDigitPitch * n;
     const unsigned lit = kDigitSegments[c - '0'];
+    const Rect& colour = panel::kSegmentColour;
     for (int s = 0; s < 7; ++s) {
         if (lit & (1u << s)) {
             const Segment& segment = kSegments[s];
-            BitBlt(backDc, x0 + segment.dx, segment.y, segment.width, segment.height, panelDc, kSegmentX, kSegmentY,
+            BitBlt(backDc, x0 + segment.dx, segment.y, segment.width, segment.height, panelDc, colour.x, colour.y,
                    SRCCOPY);
         }
     }

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "editor/controls.h"
+#include "editor/panel_layout.h"
 #include "editor/skin_editor.h"
 #include "engine/shaper_effect.h"
 
@@ -21,6 +21,15 @@ int16_t pointerY(LPARAM position) { return static_cast<int16_t>(HIWORD(position)
 // outside 0..1.
 float toggled(float raw) { return std::trunc(raw) != 0.0f ? 0.0f : 1.0f; }
 
+// The first control in the layout table that takes the point, and its place
+// in the table (for a knob, its knob index); -1 when none does.
+int controlAt(int x, int y) {
+    for (std::size_t c = 0; c < panel::kControls.size(); ++c) {
+        if (panel::hits(panel::kControls[c].area, x, y)) return static_cast<int>(c);
+    }
+    return -1;
+}
+
 }  // namespace
 
 void SkinEditor::onMouseMove(LPARAM position) {
@@ -31,32 +40,27 @@ void SkinEditor::onMouseMove(LPARAM position) {
 void SkinEditor::onLeftDown(LPARAM position) {
     mouseX = pointerX(position);
     mouseY = pointerY(position);
-    if (dragMode == 0) {
-        const controls::HitResult hit = controls::hitTest(mouseX, mouseY);
-        switch (hit.what) {
-        case controls::Hit::kKnob:
+    const int hit = dragMode == 0 ? controlAt(mouseX, mouseY) : -1;
+    if (hit >= 0) {
+        const panel::Control& control = panel::kControls[hit];
+        const int32_t parameter = control.parameter;
+        switch (control.kind) {
+        case panel::ControlKind::kKnob:
             dragStartY = mouseY;
-            dragStartValue = shaper.rawValue[controls::kKnobParameter[hit.knob]];
+            dragStartValue = shaper.rawValue[parameter];
             dragMode = kDragKnob;
-            activeControl = static_cast<uint8_t>(hit.knob);
+            activeControl = static_cast<uint8_t>(hit);
             break;
-        case controls::Hit::kTimesTwo:
-            shaper.rawValue[kTimesTwo] = toggled(shaper.rawValue[kTimesTwo]);
-            shaper.reportParameter(kTimesTwo);
+        case panel::ControlKind::kButton:
+            shaper.editParameters({{parameter, toggled(shaper.rawValue[parameter])}});
             break;
-        case controls::Hit::kBoost:
-            shaper.rawValue[kBoost] = toggled(shaper.rawValue[kBoost]);
-            shaper.reportParameter(kBoost);
-            break;
-        case controls::Hit::kLogo:
+        case panel::ControlKind::kLogo:
             redrawMode = 2;
             dragMode = kDragAbout;
             break;
-        case controls::Hit::kNothing:
-            break;
         }
     }
-    shaper.updateReadout(readoutKind, 0);
+    shaper.updateReadout(shaper.display.readoutKind, 0);
 }
 
 void SkinEditor::onLeftUp(LPARAM /*position*/) { endDrag(); }
@@ -72,51 +76,45 @@ void SkinEditor::endDrag() {
 void SkinEditor::onRightDown(LPARAM position) {
     mouseX = pointerX(position);
     mouseY = pointerY(position);
-    const controls::HitResult hit = controls::hitTest(mouseX, mouseY);
-    switch (hit.what) {
-    case controls::Hit::kKnob: {
-        const int32_t parameter = controls::kKnobParameter[hit.knob];
-        if (parameter == kDrive) {
-            // Drive switches off and a second click brings back what it was.
-            if (shaper.rawValue[kDrive] != 0.0f) {
-                savedDrive = shaper.rawValue[kDrive];
-                shaper.rawValue[kDrive] = 0.0f;
-            } else if (savedDrive != 0.0f) {
-                shaper.rawValue[kDrive] = savedDrive;
+    const int hit = controlAt(mouseX, mouseY);
+    if (hit >= 0) {
+        const panel::Control& control = panel::kControls[hit];
+        const int32_t parameter = control.parameter;
+        switch (control.kind) {
+        case panel::ControlKind::kKnob:
+            if (parameter == kDrive) {
+                // Drive switches off and a second click brings back what it was.
+                float drive = shaper.rawValue[kDrive];
+                if (drive != 0.0f) {
+                    savedDrive = drive;
+                    drive = 0.0f;
+                } else if (savedDrive != 0.0f) {
+                    drive = savedDrive;
+                }
+                shaper.editParameters({{kDrive, drive}});
+            } else {
+                shaper.editParameters({{parameter, kKnobMiddle}});
             }
-        } else {
-            shaper.rawValue[parameter] = kKnobMiddle;
+            break;
+        case panel::ControlKind::kButton: {
+            // The pair always ends in opposite states, the clicked one reported first.
+            const int32_t other = parameter == kTimesTwo ? kBoost : kTimesTwo;
+            const float clicked = toggled(shaper.rawValue[parameter]);
+            shaper.editParameters({{parameter, clicked}, {other, 1.0f - clicked}});
+            break;
         }
-        shaper.reportParameter(parameter);
-        break;
+        case panel::ControlKind::kLogo:
+            break;
+        }
     }
-    case controls::Hit::kTimesTwo:
-        // The pair always ends in opposite states.
-        shaper.rawValue[kTimesTwo] = toggled(shaper.rawValue[kTimesTwo]);
-        shaper.rawValue[kBoost] = 1.0f - shaper.rawValue[kTimesTwo];
-        shaper.reportParameter(kTimesTwo);
-        shaper.reportParameter(kBoost);
-        break;
-    case controls::Hit::kBoost:
-        shaper.rawValue[kBoost] = toggled(shaper.rawValue[kBoost]);
-        shaper.rawValue[kTimesTwo] = 1.0f - shaper.rawValue[kBoost];
-        shaper.reportParameter(kBoost);
-        shaper.reportParameter(kTimesTwo);
-        break;
-    case controls::Hit::kLogo:
-    case controls::Hit::kNothing:
-        break;
-    }
-    shaper.updateReadout(readoutKind, 0);
+    shaper.updateReadout(shaper.display.readoutKind, 0);
 }
 
 void SkinEditor::dragStep() {
-    if (activeControl >= controls::kKnobCount) return;
+    if (activeControl >= panel::kKnobCount) return;
     // One pixel up is one raw unit up, measured from the press point only.
     const float start = std::isnan(dragStartValue) ? 0.0f : std::clamp(dragStartValue, -1.0e6f, 1.0e6f);
     int value = static_cast<int>(std::trunc(start)) + dragStartY - mouseY;
     value = std::clamp(value, 0, kKnobMaximum);
-    const int32_t parameter = controls::kKnobParameter[activeControl];
-    shaper.rawValue[parameter] = static_cast<float>(value);
-    shaper.reportParameter(parameter);
+    shaper.editParameters({{panel::kControls[activeControl].parameter, static_cast<float>(value)}});
 }

@@ -1,7 +1,6 @@
 // SkinEditor: construction, the editor interface, the window and its timer.
 #include "editor/skin_editor.h"
 
-#include "editor/controls.h"
 #include "engine/shaper_effect.h"
 #include "platform/window_data.h"
 
@@ -18,10 +17,7 @@ HINSTANCE instanceHandle() { return static_cast<HINSTANCE>(moduleInstance); }
 
 }  // namespace
 
-SkinEditor::SkinEditor(ShaperEffect& effect) : EditorBase(effect), shaper(effect) {
-    effect.attachEditor(this);
-    effect.record()->flags |= effFlagsHasEditor;
-}
+SkinEditor::SkinEditor(ShaperEffect& effect) : EditorBase(effect), shaper(effect) { effect.attachEditor(this); }
 
 // Hosts should close the editor before they close the effect; one that does
 // not would otherwise leave a live timer pointing at this object.
@@ -170,20 +166,21 @@ void SkinEditor::onTimer() {
 
     // A readout set from the host stays up while its hold lasts; after that
     // it follows the dragged knob, else the knob under the pointer.
-    if (readoutHold > 0) {
-        readoutHold = readoutHold - 1;
+    DisplayState& display = shaper.display;
+    if (display.readoutHold > 0) {
+        display.readoutHold = display.readoutHold - 1;
     } else {
-        readoutText.clear();
-        readoutKind = kReadoutNone;
-        for (int k = 0; k < controls::kKnobCount; ++k) {
+        display.readoutText.clear();
+        display.readoutKind = kReadoutNone;
+        for (int k = 0; k < panel::kKnobCount; ++k) {
             const bool dragged = activeControl == k;
-            const bool hovered = activeControl == kNoControl && controls::kKnobRect[k].contains(mouseX, mouseY);
+            const bool hovered = activeControl == kNoControl && panel::hits(panel::kControls[k].area, mouseX, mouseY);
             if (dragged || hovered) {
-                readoutKind = k;
+                display.readoutKind = k;
                 break;
             }
         }
-        if (readoutKind != kReadoutNone) shaper.updateReadout(readoutKind, 0);
+        if (display.readoutKind != kReadoutNone) shaper.updateReadout(display.readoutKind, 0);
     }
 
     if (dragMode != 0) {

@@ -4,22 +4,22 @@
 
 #include <cstdint>
 
-#include "editor/editor_base.h"
-#include "editor/readout_text.h"
-#include "host/relaxed.h"
+#include "editor/panel_layout.h"
+#include "host/editor_base.h"
 #include "platform/win32.h"
 
 class ShaperEffect;
+struct FrameCells;
 
 class SkinEditor : public EditorBase {
 public:
-    static constexpr int kWidth = 500;
-    static constexpr int kHeight = 140;
+    static constexpr int kWidth = panel::kWidth;
+    static constexpr int kHeight = panel::kHeight;
     static constexpr char kDragKnob = 'c';
     static constexpr char kDragAbout = 'b';
     static constexpr uint8_t kNoControl = 255;
 
-    /// Attaches itself to the effect as its editor and sets effFlagsHasEditor.
+    /// Attaches itself to the effect as its editor, which sets effFlagsHasEditor.
     explicit SkinEditor(ShaperEffect& effect);
     /// Closes a window the host left open, so no timer tick outlives the editor.
     ~SkinEditor() override;
@@ -52,12 +52,8 @@ public:
 
     ShaperEffect& shaper;
 
-    // Readout, written by the effect from any thread that sets a parameter.
-    ReadoutText readoutText;
-    Relaxed<int32_t> readoutKind{0};
-    Relaxed<int32_t> readoutHold{0};
-
-    // Interaction and display state (user-interface thread).
+    // Interaction and drawing state (user-interface thread). What the effect
+    // publishes for the display (meters, readout) lives in its DisplayState.
     HWND window = nullptr;
     int16_t mouseX = 0;
     int16_t mouseY = 0;
@@ -76,6 +72,7 @@ public:
 
 private:
     void endDrag();
+    void drawControls(const FrameCells& cells);
     void drawReadout();
 
     // Shared by every editor of the process while any window is open.

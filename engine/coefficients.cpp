@@ -1,7 +1,8 @@
-// ShaperEffect: the coefficient set and the editor's value readout.
+// The coefficient set, and the effect's value readout and report operations.
+#include "engine/coefficients.h"
+
 #include <cmath>
 
-#include "editor/skin_editor.h"
 #include "engine/shaper_effect.h"
 
 namespace {
@@ -9,8 +10,6 @@ constexpr float kFlushThreshold = 2.3283064e-10f;  // 2^-32
 constexpr float kStep = 0.0078125f;                // 1/128
 constexpr int32_t kReadoutHoldTicks = 20;
 
-/// Linear input gain for the Ingain raw value g: e + 0.158 (1 - e) with
-/// e = (g/64)^2 up to 64, then 1 + 5.66 d^2 with d = (g - 65)/65 above it.
 float inputGainFor(float g) {
     if (g > 64.0f) {
         const float d = (g - 65.0f) * 0.015384615f;
@@ -29,19 +28,25 @@ float envelopeRate(float base, float rateScale, float scale, float raw) {
 }
 }  // namespace
 
-void ShaperEffect::updateReadout(int32_t kind, uint8_t hold) {
-    flushThreshold = kFlushThreshold;
-    inputGain = inputGainFor(rawValue[kIngain]);
-    attackCoef = envelopeRate(0.1f, rateScale, 127.0f, rawValue[kAttack]);
-    releaseCoef = envelopeRate(0.08f, rateScale, 200.0f, rawValue[kRelease]);
-    driveAmount = rawValue[kDrive] * kStep;
+Coefficients deriveCoefficients(const KnobValues& raw, float rateScale) {
+    return Coefficients{inputGainFor(raw.ingain), envelopeRate(0.1f, rateScale, 127.0f, raw.attack),
+                        envelopeRate(0.08f, rateScale, 200.0f, raw.release), raw.drive * kStep, kFlushThreshold};
+}
 
-    if (!skinEditor) return;
+void ShaperEffect::updateReadout(int32_t kind, uint8_t hold) {
+    const Coefficients derived =
+        deriveCoefficients({rawValue[kIngain], rawValue[kAttack], rawValue[kRelease], rawValue[kDrive]}, rateScale);
+    flushThreshold = derived.flushThreshold;
+    inputGain = derived.inputGain;
+    attackCoef = derived.attackCoef;
+    releaseCoef = derived.releaseCoef;
+    driveAmount = derived.driveAmount;
+
     if (kind == kReadoutNone) {
-        skinEditor->readoutText.clear();
+        display.readoutText.clear();
         return;
     }
-    if (hold == 1) skinEditor->readoutHold = kReadoutHoldTicks;
+    if (hold == 1) display.readoutHold = kReadoutHoldTicks;
     writeReadoutValue(kind);
 }
 
@@ -67,7 +72,7 @@ void ShaperEffect::writeReadoutValue(int32_t kind) {
     }
     char text[32] = {};
     floatToText(value, text, used);
-    skinEditor->readoutText.assign(text);
+    display.readoutText.assign(text);
 }
 
 void ShaperEffect::reportParameter(int32_t index) {
@@ -76,21 +81,23 @@ void ShaperEffect::reportParameter(int32_t index) {
     automateParameter(index, rawValue[index] / rawMaximum[index]);
 }
 
+void ShaperEffect::editParameters(std::initializer_list<RawEdit> edits) {
+    // Every value is in place before the first report, so a host that reads
+    // the parameters back while it takes a report sees the whole change.
+    for (const RawEdit& edit : edits) {
+        if (edit.index >= 0 && edit.index < kParamCount) rawValue[edit.index] = edit.raw;
+    }
+    for (const RawEdit& edit : edits) reportParameter(edit.index);
+}
+
 void ShaperEffect::resetEditorState() {
     rawValue = {64.0f, 64.0f, 64.0f, 0.0f, 0.0f, 0.0f};
-    clipLevel = 0.0f;
-    peakRight = 0.0f;
-    peakLeft = 0.0f;
-    tubeGlow = 0.0f;
-    if (!skinEditor) return;
-    SkinEditor& editor = *skinEditor;
-    editor.readoutText.clear();
-    editor.readoutHold = 0;
-    editor.readoutKind = 0;
-    editor.savedDrive = 0.0f;
-    editor.redrawMode = 1;
-    editor.isOpen = 0;
-    editor.dragMode = 0;
-    editor.activeControl = 255;
-    editor.readoutText.terminateStorage();
+    display.clipLevel = 0.0f;
+    display.readoutText.clear();
+    display.readoutHold = 0;
+    display.readoutKind = 0;
+    display.peakRight = 0.0f;
+    display.peakLeft = 0.0f;
+    display.tubeGlow = 0.0f;
+    display.readoutText.terminateStorage();
 }

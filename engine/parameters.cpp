@@ -4,8 +4,8 @@
 #include <cstring>
 #include <new>
 
-#include "editor/skin_editor.h"
 #include "engine/shaper_effect.h"
+#include "host/editor_base.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ std::unique_ptr<T[]> allocateArray(std::size_t count) {
 
 }  // namespace
 
-ShaperEffect::ShaperEffect(audioMasterCallback hostCallback)
+ShaperEffect::ShaperEffect(audioMasterCallback hostCallback, EditorFactory createEditor)
     : ExtendedEffectBase(hostCallback, kProgramCount, kParamCount) {
     mainsOn = 0;
     workAllocated = 0;
@@ -42,8 +42,7 @@ ShaperEffect::ShaperEffect(audioMasterCallback hostCallback)
         for (int32_t p = 0; p < kProgramCount; ++p) std::strcpy(programs[p].name.data(), "-- error --");
     }
     stageStates = allocateArray<StageState>(4);
-    // The editor attaches itself as attachedEditor, which owns it from here on.
-    skinEditor = new (std::nothrow) SkinEditor(*this);
+    if (createEditor) createEditor(*this);
 
     rawMaximum = {128.0f, 128.0f, 128.0f, 128.0f, 1.0f, 1.0f};
     const float startValues[kParamCount] = {65.0f, 65.0f, 65.0f, 0.0f, 0.0f, 0.0f};
@@ -82,7 +81,7 @@ void ShaperEffect::putParameter(int32_t index, float value) {
 
     if (announceChange == 1) {
         const int32_t kind = kReadoutKindOf[index];
-        if (skinEditor) skinEditor->readoutKind = kind;
+        display.readoutKind = kind;
         updateReadout(kind, 1);
     } else {
         updateReadout(kReadoutDrive, 0);
@@ -93,10 +92,6 @@ void ShaperEffect::putParameter(int32_t index, float value) {
 float ShaperEffect::readParameter(int32_t index) {
     if (!isParameter(index)) return 0.0f;
     return rawValue[index] / rawMaximum[index];
-}
-
-void ShaperEffect::automateParameter(int32_t index, float value) {
-    ExtendedEffectBase::automateParameter(index, value);
 }
 
 void ShaperEffect::parameterNameText(int32_t index, char* text) {
@@ -131,12 +126,6 @@ void ShaperEffect::parameterDisplayText(int32_t index, char* text) {
 
 float ShaperEffect::meterLevel() { return 0.0f; }
 
-void ShaperEffect::setCanMono(bool on) { ExtendedEffectBase::setCanMono(on); }
-
-bool ShaperEffect::inputPinConnected(int32_t index) { return ExtendedEffectBase::inputPinConnected(index); }
-
-bool ShaperEffect::outputPinConnected(int32_t index) { return ExtendedEffectBase::outputPinConnected(index); }
-
 namespace {
 bool pinProperties(int32_t index, VstPinProperties* properties) {
     if (index < 0 || index >= kPinCount) return false;
@@ -157,10 +146,7 @@ bool ShaperEffect::outputPinProperties(int32_t index, VstPinProperties* properti
 
 bool ShaperEffect::hostCapability(char* /*text*/) { return false; }
 
-bool ShaperEffect::sendEventsToHost(void* events) {
-    if (!hostCallback) return false;
-    return callHost(audioMasterProcessEvents, 0, 0, events) == 1;
-}
+bool ShaperEffect::sendEventsToHost(void* events) { return hostSendEvents(events); }
 
 bool ShaperEffect::effectNameText(char* text) {
     copyText(text, "ORv Varnox");

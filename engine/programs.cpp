@@ -46,9 +46,9 @@ void ShaperEffect::fillFactoryPrograms() {
     }
     programIndex = 0;
     announceChange = 0;
-    clipLevel = 0.0f;
-    x2Fade = 0.0f;
-    boostFade = 0.0f;
+    display.clipLevel = 0.0f;
+    display.x2Fade = 0.0f;
+    display.boostFade = 0.0f;
     updateReadout(kReadoutNone, 0);
 }
 

@@ -1,49 +1,34 @@
 // The drive effect: six parameters, ten programs, the coefficient set and the
-// per-sample signal path. Knows audio; knows the editor only as the target of
-// its value readout.
+// per-sample signal path. Knows audio, and publishes what an editor shows in
+// its display state; it knows no editor.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 
+#include "engine/display_state.h"
+#include "engine/parameter_index.h"
 #include "engine/program.h"
 #include "engine/stage.h"
 #include "host/effect_base.h"
-#include "host/relaxed.h"
+#include "util/relaxed.h"
 
-class SkinEditor;
-
-constexpr int32_t kParamCount = 6;
 constexpr int32_t kProgramCount = 10;
 constexpr int32_t kPinCount = 2;
 
-enum ParamIndex : int32_t {
-    kIngain = 0,
-    kAttack = 1,
-    kRelease = 2,
-    kDrive = 3,
-    kTimesTwo = 4,
-    kBoost = 5,
-};
-
-// What the editor's value readout shows; also the editor's knob index.
-enum ReadoutKind : int32_t {
-    kReadoutNone = -1,
-    kReadoutDrive = 0,
-    kReadoutAttack = 1,
-    kReadoutRelease = 2,
-    kReadoutIngain = 3,
-};
-
 class ShaperEffect : public ExtendedEffectBase {
 public:
-    explicit ShaperEffect(audioMasterCallback hostCallback);
+    /// Builds the effect's editor at its place in construction; the editor
+    /// attaches itself (EffectBase::attachEditor), which hands it over.
+    using EditorFactory = void (*)(ShaperEffect& effect);
+
+    explicit ShaperEffect(audioMasterCallback hostCallback, EditorFactory createEditor = nullptr);
     ~ShaperEffect() override;
 
     void putParameter(int32_t index, float value) override;
     float readParameter(int32_t index) override;
-    void automateParameter(int32_t index, float value) override;
     void processAccumulate(float** inputs, float** outputs, int32_t sampleFrames) override;
     void processReplace(float** inputs, float** outputs, int32_t sampleFrames) override;
     void selectProgram(int32_t program) override;
@@ -56,9 +41,6 @@ public:
     void applySampleRate(float rate) override;
     void switchOff() override;
     void switchOn() override;
-    void setCanMono(bool on) override;
-    bool inputPinConnected(int32_t index) override;
-    bool outputPinConnected(int32_t index) override;
     bool indexedProgramName(int32_t category, int32_t index, char* text) override;
     bool copyProgramTo(int32_t destination) override;
     bool inputPinProperties(int32_t index, VstPinProperties* properties) override;
@@ -71,17 +53,26 @@ public:
     /// audioMasterProcessEvents; true when the host answers 1.
     virtual bool sendEventsToHost(void* events);
 
-    /// Derives the coefficient set from the raw values and writes the editor's
+    /// Derives the coefficient set from the raw values and writes the value
     /// readout for `kind` (-1 empties it); `hold` 1 keeps it up for 20 ticks.
     void updateReadout(int32_t kind, uint8_t hold);
-    /// Sends an editor change of `index` to the host as automation.
+    /// Sends the raw value of `index`, set in the editor, to the host as automation.
     void reportParameter(int32_t index);
+
+    struct RawEdit {
+        int32_t index;
+        float raw;
+    };
+    /// The editor's one way to change parameters: stores the raw values, then
+    /// reports each, in order, through reportParameter.
+    void editParameters(std::initializer_list<RawEdit> edits);
+
     /// The readout kind a parameter announces (-1 for the switches and out of range).
     static int32_t readoutKindOf(int32_t index);
     /// One-time display reset when the effect-with-editor is built.
     void resetEditorState();
 
-    // Raw parameter values (whole numbers, 0..maximum), read and written by the editor.
+    // Raw parameter values (whole numbers, 0..maximum); the editor reads them.
     std::array<Relaxed<float>, kParamCount> rawValue{};
     std::array<float, kParamCount> rawMaximum{};
 
@@ -92,13 +83,8 @@ public:
     Relaxed<float> driveAmount{0.0f};
     Relaxed<float> flushThreshold{0.0f};
 
-    // Display values: raised by the signal path, lowered and animated by the editor.
-    Relaxed<float> peakLeft{0.0f};
-    Relaxed<float> peakRight{0.0f};
-    Relaxed<float> clipLevel{0.0f};
-    Relaxed<float> x2Fade{0.0f};
-    Relaxed<float> boostFade{0.0f};
-    Relaxed<float> tubeGlow{0.0f};
+    // Meters, readout and animations for the editor.
+    DisplayState display;
 
     int32_t programNumber() const { return programIndex; }
     float sampleRate() const { return currentSampleRate; }
@@ -106,10 +92,6 @@ public:
     bool isSwitchedOn() const { return mainsOn == 1; }
     const ProgramRecord& program(int32_t index) const { return programs[index]; }
     const StageState& stage(int32_t index) const { return stageStates[index]; }
-    SkinEditor* readoutTarget() const { return skinEditor; }
-
-protected:
-    SkinEditor* skinEditor = nullptr;  // not owned: the same object is attachedEditor
 
 private:
     void processBlock(float** inputs, float** outputs, int32_t sampleFrames, bool accumulate);

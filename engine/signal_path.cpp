@@ -106,9 +106,9 @@ void ShaperEffect::switchOn() {
     }
     // Without work buffers (or stage states) the effect stays switched off.
     mainsOn = allocated && stageStates ? 1 : 0;
-    peakRight = 0.0f;
-    peakLeft = 0.0f;
-    tubeGlow = 0.0f;
+    display.peakRight = 0.0f;
+    display.peakLeft = 0.0f;
+    display.tubeGlow = 0.0f;
 }
 
 void ShaperEffect::switchOff() {
@@ -172,7 +172,7 @@ void ShaperEffect::processBlock(float** inputs, float** outputs, int32_t sampleF
     float* work[2] = {workBuffers[0].get(), workBuffers[1].get()};
     const bool use[2] = {useLeft, useRight};
     const float* source[2] = {inputs[0], inputs[1]};
-    Relaxed<float>* peak[2] = {&peakLeft, &peakRight};
+    Relaxed<float>* peak[2] = {&display.peakLeft, &display.peakRight};
 
     // Coefficients are read once per block: a change from another thread
     // lands at the next block.
@@ -203,7 +203,7 @@ void ShaperEffect::processBlock(float** inputs, float** outputs, int32_t sampleF
     }
 
     // The meters only ever rise here; the editor lowers them.
-    if (clipped) clipLevel = 1.0f;
+    if (clipped) display.clipLevel = 1.0f;
     for (int ch = 0; ch < 2; ++ch) {
         if (use[ch] && blockPeak[ch] > *peak[ch]) *peak[ch] = blockPeak[ch];
     }

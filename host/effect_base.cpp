@@ -6,16 +6,11 @@
 #include <cstring>
 #include <limits>
 
-#include "editor/editor_base.h"
+#include "host/editor_base.h"
 
 void* moduleInstance = nullptr;
-bool outOfMemory = false;
 
 namespace {
-
-void setRecordFlag(AEffect& record, int32_t flag, bool on) {
-    record.flags = on ? (record.flags | flag) : (record.flags & ~flag);
-}
 
 void clearText(char* text) {
     if (text) text[0] = '\0';
@@ -88,15 +83,19 @@ void EffectBase::switchOn() {}
 void EffectBase::setEffectId(int32_t id) { effectRecord.uniqueID = id; }
 void EffectBase::setInputCount(int32_t count) { effectRecord.numInputs = count; }
 void EffectBase::setOutputCount(int32_t count) { effectRecord.numOutputs = count; }
-void EffectBase::setHasMeter(bool on) { setRecordFlag(effectRecord, effFlagsHasVu, on); }
-void EffectBase::setHasClip(bool on) { setRecordFlag(effectRecord, effFlagsHasClip, on); }
-void EffectBase::setCanMono(bool on) { setRecordFlag(effectRecord, effFlagsCanMono, on); }
-void EffectBase::setCanReplace(bool on) { setRecordFlag(effectRecord, effFlagsCanReplacing, on); }
-void EffectBase::setChunkPrograms(bool on) { setRecordFlag(effectRecord, effFlagsProgramChunks, on); }
+void EffectBase::setHasMeter(bool on) { setFlag(effFlagsHasVu, on); }
+void EffectBase::setHasClip(bool on) { setFlag(effFlagsHasClip, on); }
+void EffectBase::setCanMono(bool on) { setFlag(effFlagsCanMono, on); }
+void EffectBase::setCanReplace(bool on) { setFlag(effFlagsCanReplacing, on); }
+void EffectBase::setChunkPrograms(bool on) { setFlag(effFlagsProgramChunks, on); }
 void EffectBase::setRealtimeQualityCount(int32_t count) { effectRecord.realQualities = count; }
 void EffectBase::setOfflineQualityCount(int32_t count) { effectRecord.offQualities = count; }
 void EffectBase::setLatencySamples(int32_t frames) { effectRecord.initialDelay = frames; }
 float EffectBase::sampleRateSetting() { return currentSampleRate; }
+
+void EffectBase::setFlag(int32_t flag, bool on) {
+    effectRecord.flags = on ? (effectRecord.flags | flag) : (effectRecord.flags & ~flag);
+}
 int32_t EffectBase::blockSizeSetting() { return currentBlockSize; }
 
 intptr_t EffectBase::dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {

@@ -5,10 +5,10 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
+#include <optional>
 
-#include "host/relaxed.h"
 #include "platform/vst2.h"
+#include "util/relaxed.h"
 
 class EditorBase;
 
@@ -87,10 +87,12 @@ public:
     static float VSTCALLBACK getParameterEntry(AEffect* effect, int32_t index);
 
 protected:
-    friend class EditorBase;
-    /// The one call path to the host: null-checked by every caller.
-    intptr_t callHost(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
-                      float opt = 0.0f);
+    /// The one call path to the host; nothing when the host gave no callback,
+    /// and each request answers its own default then.
+    std::optional<intptr_t> callHost(int32_t opcode, int32_t index = 0, intptr_t value = 0,
+                                     void* ptr = nullptr, float opt = 0.0f);
+    /// Sets or clears one bit of the record's flags.
+    void setFlag(int32_t flag, bool on);
 
     AEffect effectRecord;
     Relaxed<float> currentSampleRate{44100.0f};
@@ -104,8 +106,12 @@ protected:
     Relaxed<int32_t> currentBlockSize{1024};
 
 public:
-    // The editor attaches itself here when it is built.
-    void attachEditor(EditorBase* editor) { attachedEditor = editor; }
+    /// The editor attaches itself here when it is built, which tells the host
+    /// there is an editor (effFlagsHasEditor).
+    void attachEditor(EditorBase* editor) {
+        attachedEditor = editor;
+        setFlag(effFlagsHasEditor, editor != nullptr);
+    }
     EditorBase* editor() const { return attachedEditor; }
     audioMasterCallback callback() const { return hostCallback; }
 };
@@ -197,14 +203,8 @@ public:
 
     /// audioMasterProcessEvents; true only when the host answers exactly 1.
     bool hostSendEvents(void* events);
-
-protected:
-    void setFlag(int32_t flag, bool on);
 };
 
-// Module-wide state.
-extern void* moduleInstance;     // written by the library entry routine
-extern bool outOfMemory;         // set when an instance could not get its editor
-
-/// What the exported `main` does: version handshake, create one effect, hand back its record.
-AEffect* createEffectInstance(audioMasterCallback hostCallback);
+// The library's module handle, written by the library entry routine; the
+// editor registers its window class and loads its bitmaps with it.
+extern void* moduleInstance;

@@ -145,7 +145,3 @@ int32_t ExtendedEffectBase::idleTick() { return 0; }
 bool ExtendedEffectBase::parameterProperties(int32_t, void*) { return false; }
 bool ExtendedEffectBase::keysNeeded() { return false; }
 int32_t ExtendedEffectBase::interfaceVersion() { return 2; }
-
-void ExtendedEffectBase::setFlag(int32_t flag, bool on) {
-    effectRecord.flags = on ? (effectRecord.flags | flag) : (effectRecord.flags & ~flag);
-}

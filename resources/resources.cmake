@@ -1,6 +1,6 @@
 # The four skin bitmaps, ids 106 to 109, built into the library.
 # Windows: a resource script compiled by windres. Elsewhere: the files are
-# assembled into varnox_core with .incbin, and the software window layer's
+# assembled into the platform library with .incbin, and the software window layer's
 # LoadImageA finds them through softwin::embeddedBitmaps().
 set(VARNOX_BITMAPS 106 panel 107 knob 108 tube 109 circuit)
 
@@ -64,7 +64,7 @@ namespace softwin {
 ${_body}
 }  // namespace softwin
 ")
-target_sources(varnox_core PRIVATE ${_out})
+target_sources(varnox_platform PRIVATE ${_out})
 if(_deps)
   set_source_files_properties(${_out} PROPERTIES OBJECT_DEPENDS "${_deps}")
 endif()

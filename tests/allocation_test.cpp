@@ -9,7 +9,7 @@
 #include "editor/skin_editor.h"
 #include "engine/shaper_effect.h"
 #include "host/effect_base.h"
-#include "host/shaper_effect_edit.h"
+#include "product/shaper_effect_edit.h"
 #include "tests/support/allocation_counter.h"
 
 namespace {

@@ -37,9 +37,9 @@ protected:
     }
     // Shows `text` as the readout for one tick, as a held host readout does.
     void showReadout(const char* text, int32_t kind) {
-        editor().readoutText.assign(text);
-        editor().readoutKind = kind;
-        editor().readoutHold = 1;
+        effect().display.readoutText.assign(text);
+        effect().display.readoutKind = kind;
+        effect().display.readoutHold = 1;
         tick();
     }
 };
@@ -78,25 +78,25 @@ TEST_F(EditorDraw, LevelLedFollowsTheLouderChannel) {
         {1.3f, 0.0f, kRed, 16, 1.25f},  // the red LED never reaches its cell 17
     };
     for (const auto& c : cases) {
-        effect().peakLeft = c.left;
-        effect().peakRight = c.right;
+        effect().display.peakLeft = c.left;
+        effect().display.peakRight = c.right;
         tick();
         EXPECT_EQ(led(44, 18), expectedLed(44, 18, c.row, c.cell)) << c.left << "/" << c.right;
-        EXPECT_NEAR(effect().peakLeft, c.leftAfter, 1e-6f) << "capped at 1.3, then lowered by 0.05";
+        EXPECT_NEAR(effect().display.peakLeft, c.leftAfter, 1e-6f) << "capped at 1.3, then lowered by 0.05";
     }
 }
 
 TEST_F(EditorDraw, MetersFallToZeroAndStayThere) {
-    effect().peakLeft = 1.3f;
-    effect().clipLevel = 1.0f;
+    effect().display.peakLeft = 1.3f;
+    effect().display.clipLevel = 1.0f;
     tick(25);
-    EXPECT_GT(effect().peakLeft, 0.04f);
+    EXPECT_GT(effect().display.peakLeft, 0.04f);
     tick();
-    EXPECT_LT(effect().peakLeft, 1e-6f) << "26 frames from full scale, up to float rounding";
+    EXPECT_LT(effect().display.peakLeft, 1e-6f) << "26 frames from full scale, up to float rounding";
     tick();
-    EXPECT_EQ(effect().peakLeft, 0.0f) << "never below 0";
-    EXPECT_EQ(effect().clipLevel, 0.0f);
-    EXPECT_EQ(effect().peakRight, 0.0f);
+    EXPECT_EQ(effect().display.peakLeft, 0.0f) << "never below 0";
+    EXPECT_EQ(effect().display.clipLevel, 0.0f);
+    EXPECT_EQ(effect().display.peakRight, 0.0f);
 }
 
 TEST_F(EditorDraw, TubeSlewsTowardTheDrive) {
@@ -115,7 +115,7 @@ TEST_F(EditorDraw, TubeSlewsTowardTheDrive) {
     EXPECT_EQ(region(413, 8, 48, 53), tubeCell(16)) << "one step of 0.06 down";
     tick(10);
     EXPECT_EQ(region(413, 8, 48, 53), tubeCell(12));
-    EXPECT_FLOAT_EQ(effect().tubeGlow, 0.7f);
+    EXPECT_FLOAT_EQ(effect().display.tubeGlow, 0.7f);
 
     instance->set(kDrive, 0.0f);
     tick(10);
@@ -144,7 +144,7 @@ TEST_F(EditorDraw, TimesTwoLedFadesInAndOutOverTwentyFrames) {
         tick(step.ticks);
         EXPECT_EQ(led(347, 18), expectedLed(347, 18, kGreen, step.cell)) << "cell " << step.cell;
     }
-    EXPECT_EQ(effect().x2Fade, 1.0f);
+    EXPECT_EQ(effect().display.x2Fade, 1.0f);
     instance->set(kTimesTwo, 0.0f);
     tick();
     EXPECT_EQ(led(347, 18), expectedLed(347, 18, kGreen, 17));
@@ -153,7 +153,7 @@ TEST_F(EditorDraw, TimesTwoLedFadesInAndOutOverTwentyFrames) {
     tick();
     EXPECT_EQ(led(347, 18), expectedLed(347, 18, kGreen, -1));
     tick();
-    EXPECT_EQ(effect().x2Fade, 0.0f);
+    EXPECT_EQ(effect().display.x2Fade, 0.0f);
 }
 
 TEST_F(EditorDraw, BoostWarmsItsLedAndTheCircuitWindow) {
@@ -233,10 +233,10 @@ TEST_F(EditorDraw, AboutPanelShowsWhileTheLogoIsHeld) {
     mouse(WM_LBUTTONDOWN, 470, 10);
     tick();
     EXPECT_EQ(frame(), about);
-    effect().peakLeft = 1.3f;  // nothing animates while it is held
+    effect().display.peakLeft = 1.3f;  // nothing animates while it is held
     tick(3);
     EXPECT_EQ(frame(), about);
-    EXPECT_EQ(effect().peakLeft, 1.3f);
+    EXPECT_EQ(effect().display.peakLeft, 1.3f);
 
     // A repaint while held shows the bare panel background.
     repaint();
@@ -244,23 +244,23 @@ TEST_F(EditorDraw, AboutPanelShowsWhileTheLogoIsHeld) {
     EXPECT_EQ(frame(), Frame().pixels);
 
     mouse(WM_LBUTTONUP, 470, 10);
-    effect().peakLeft = 0.0f;
+    effect().display.peakLeft = 0.0f;
     tick();
     EXPECT_EQ(frame(), normal);
 }
 
 TEST_F(EditorDraw, NonNumbersInDisplayValuesDrawSafely) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
-    effect().peakLeft = nan;
-    effect().x2Fade = nan;
-    effect().boostFade = nan;
+    effect().display.peakLeft = nan;
+    effect().display.x2Fade = nan;
+    effect().display.boostFade = nan;
     effect().rawValue[kIngain] = nan;
     tick();
     EXPECT_EQ(led(44, 18), expectedLed(44, 18, kGreen, -1));
-    EXPECT_EQ(effect().peakLeft, 0.0f);
-    EXPECT_EQ(effect().x2Fade, 0.0f);
+    EXPECT_EQ(effect().display.peakLeft, 0.0f);
+    EXPECT_EQ(effect().display.x2Fade, 0.0f);
     effect().rawValue[kIngain] = 64.0f;
-    effect().peakLeft = 0.0f;
+    effect().display.peakLeft = 0.0f;
     tick(2);
     EXPECT_EQ(frame(), skinart::startFrame().pixels);
 }

@@ -45,7 +45,7 @@ TEST_F(EditorMouse, KnobFollowsTheVerticalDistanceFromThePress) {
         tick();
         EXPECT_EQ(raw(kAttack), m.raw) << m.x << "," << m.y;
         EXPECT_EQ(automations(), (Sent{{kAttack, m.raw / 128.0f}}));
-        EXPECT_EQ(editor().readoutKind, kReadoutAttack);
+        EXPECT_EQ(effect().display.readoutKind, kReadoutAttack);
     }
     mouse(WM_LBUTTONUP, -20, 300);
     EXPECT_EQ(GetCapture(), nullptr);
@@ -187,11 +187,11 @@ TEST_F(EditorMouse, ReadoutFollowsTheDraggedKnobAnywhere) {
     mouse(WM_LBUTTONDOWN, 230, 70);  // Release
     mouse(WM_MOUSEMOVE, 100, 60);    // over the Input knob
     tick();
-    EXPECT_EQ(editor().readoutKind, kReadoutRelease);
-    EXPECT_FALSE(editor().readoutText.empty());
+    EXPECT_EQ(effect().display.readoutKind, kReadoutRelease);
+    EXPECT_FALSE(effect().display.readoutText.empty());
     mouse(WM_LBUTTONUP, 100, 60);
     tick();
-    EXPECT_EQ(editor().readoutKind, kReadoutIngain);
+    EXPECT_EQ(effect().display.readoutKind, kReadoutIngain);
 }
 
 }  // namespace

@@ -65,7 +65,7 @@ TEST_F(EditorWindow, CloseWithoutOpenOrTwiceDoesNothing) {
 
 TEST_F(EditorWindow, TwoEditorsShareOneSkinUntilTheLastCloses) {
     Instance second(host);
-    SkinEditor& other = *second.effect().readoutTarget();
+    SkinEditor& other = static_cast<SkinEditor&>(*second.effect().editor());
 
     open();
     const std::size_t withOne = softwin::liveGdiObjects();
@@ -102,7 +102,7 @@ TEST_F(EditorWindow, EffectClosedWithItsWindowOpenTakesTheWindowAlong) {
 
 TEST_F(EditorWindow, EffectClosedWhileAnotherEditorStaysOpen) {
     auto second = std::make_unique<Instance>(host);
-    SkinEditor& other = *second->effect().readoutTarget();
+    SkinEditor& other = static_cast<SkinEditor&>(*second->effect().editor());
     open();
     second->dispatch(effEditOpen);
     instance.reset();
@@ -188,9 +188,9 @@ TEST_F(EditorWindow, WindowProcedureAnswers) {
     EXPECT_EQ(editor().redrawMode, 1);
 
     // A foreign timer id is not a tick.
-    effect().peakLeft = 1.0f;
+    effect().display.peakLeft = 1.0f;
     softwin::sendMessage(window, WM_TIMER, 99);
-    EXPECT_EQ(effect().peakLeft, 1.0f);
+    EXPECT_EQ(effect().display.peakLeft, 1.0f);
 
     SetCursor(nullptr);
     mouse(WM_MOUSEMOVE, 10, 10);
@@ -226,8 +226,8 @@ TEST_F(EditorWindow, ReadoutFollowsTheKnobUnderThePointer) {
     for (const auto& c : cases) {
         mouse(WM_MOUSEMOVE, c.x, c.y);
         tick();
-        EXPECT_EQ(editor().readoutKind, c.kind) << c.x << "," << c.y;
-        EXPECT_EQ(editor().readoutText.empty(), c.kind == kReadoutNone) << c.x << "," << c.y;
+        EXPECT_EQ(effect().display.readoutKind, c.kind) << c.x << "," << c.y;
+        EXPECT_EQ(effect().display.readoutText.empty(), c.kind == kReadoutNone) << c.x << "," << c.y;
     }
     close();
 }
@@ -237,15 +237,15 @@ TEST_F(EditorWindow, HostChangeHoldsItsReadoutForTwentyTicks) {
     mouse(WM_MOUSEMOVE, 230, 70);  // over Release
     tick();
     instance->set(kAttack, 1.0f);
-    EXPECT_EQ(editor().readoutKind, kReadoutAttack);
-    const std::string attackText = editor().readoutText.str();
+    EXPECT_EQ(effect().display.readoutKind, kReadoutAttack);
+    const std::string attackText = effect().display.readoutText.str();
     for (int i = 0; i < 20; ++i) {
         tick();
-        ASSERT_EQ(editor().readoutKind, kReadoutAttack) << "tick " << i + 1;
-        ASSERT_EQ(editor().readoutText.str(), attackText);
+        ASSERT_EQ(effect().display.readoutKind, kReadoutAttack) << "tick " << i + 1;
+        ASSERT_EQ(effect().display.readoutText.str(), attackText);
     }
     tick();
-    EXPECT_EQ(editor().readoutKind, kReadoutRelease);
+    EXPECT_EQ(effect().display.readoutKind, kReadoutRelease);
     close();
 }
 
@@ -253,11 +253,11 @@ TEST_F(EditorWindow, HostChangeOfASwitchEmptiesTheReadoutAtOnce) {
     open();
     mouse(WM_MOUSEMOVE, 300, 70);
     tick();
-    ASSERT_FALSE(editor().readoutText.empty());
+    ASSERT_FALSE(effect().display.readoutText.empty());
     for (int32_t index : {kTimesTwo, kBoost}) {
         instance->set(index, 1.0f);
-        EXPECT_TRUE(editor().readoutText.empty());
-        EXPECT_EQ(editor().readoutHold, 0);
+        EXPECT_TRUE(effect().display.readoutText.empty());
+        EXPECT_EQ(effect().display.readoutHold, 0);
     }
     close();
 }

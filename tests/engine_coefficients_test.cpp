@@ -77,7 +77,7 @@ TEST(Coefficients, UnusableSampleRatesKeepTheEnvelopeStable) {
 TEST(Readout, HostChangesAreAnnouncedWithAHold) {
     FakeHost host;
     Instance fx(host);
-    SkinEditor& editor = *fx.effect().readoutTarget();
+    DisplayState& display = fx.effect().display;
     struct Case {
         int index;
         float value;
@@ -89,19 +89,19 @@ TEST(Readout, HostChangesAreAnnouncedWithAHold) {
         {kIngain, 0.0f, 3, "-16.0"}, {kIngain, 1.0f, 3, "16.01"},
     };
     for (const auto& c : cases) {
-        editor.readoutHold = 0;
+        display.readoutHold = 0;
         fx.set(c.index, c.value);
-        EXPECT_EQ(editor.readoutKind, c.kind) << c.index;
-        EXPECT_EQ(editor.readoutText.str(), c.text) << c.index;
-        EXPECT_EQ(editor.readoutHold, 20) << c.index;
+        EXPECT_EQ(display.readoutKind, c.kind) << c.index;
+        EXPECT_EQ(display.readoutText.str(), c.text) << c.index;
+        EXPECT_EQ(display.readoutHold, 20) << c.index;
     }
     // The switches empty the readout and start no hold.
     for (int index : {kTimesTwo, kBoost}) {
-        editor.readoutHold = 0;
+        display.readoutHold = 0;
         fx.set(index, 1.0f);
-        EXPECT_EQ(editor.readoutKind, -1);
-        EXPECT_EQ(editor.readoutText.str(), "");
-        EXPECT_EQ(editor.readoutHold, 0);
+        EXPECT_EQ(display.readoutKind, -1);
+        EXPECT_EQ(display.readoutText.str(), "");
+        EXPECT_EQ(display.readoutHold, 0);
     }
 }
 
@@ -109,30 +109,30 @@ TEST(Readout, EditorReportsStartNoHoldAndReachTheHost) {
     FakeHost host;
     Instance fx(host);
     ShaperEffect& effect = fx.effect();
-    SkinEditor& editor = *effect.readoutTarget();
-    editor.readoutHold = 0;
+    DisplayState& display = effect.display;
+    display.readoutHold = 0;
     host.clear();
     effect.rawValue[kAttack] = 94.0f;
     effect.reportParameter(kAttack);
-    EXPECT_EQ(editor.readoutHold, 0);
+    EXPECT_EQ(display.readoutHold, 0);
     ASSERT_EQ(host.count(audioMasterAutomate), 1u);
     EXPECT_EQ(host.callsOf(audioMasterAutomate)[0].opt, 94.0f / 128);
     EXPECT_EQ(effect.attackCoef, model::derive({64, 94, 64, 0, 0, 0}, 44100.0f).attack);
     // The next host change is announced again.
     fx.set(kDrive, 0.5f);
-    EXPECT_EQ(editor.readoutHold, 20);
+    EXPECT_EQ(display.readoutHold, 20);
 }
 
 TEST(Readout, UnknownKindDerivesButKeepsTheText) {
     FakeHost host;
     Instance fx(host);
     ShaperEffect& effect = fx.effect();
-    SkinEditor& editor = *effect.readoutTarget();
-    editor.readoutText.assign("12.5");
+    DisplayState& display = effect.display;
+    display.readoutText.assign("12.5");
     effect.rawValue[kDrive] = 128.0f;
     effect.updateReadout(7, 0);
     EXPECT_EQ(effect.driveAmount, 1.0f);
-    EXPECT_EQ(editor.readoutText.str(), "12.5");
+    EXPECT_EQ(display.readoutText.str(), "12.5");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 
+#include "product/shaper_effect_edit.h"
 #include "tests/support/instance.h"
 
 namespace {

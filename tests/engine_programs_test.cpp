@@ -58,10 +58,10 @@ TEST(Programs, LoadShowsTheNewValuesAndClearsTheReadout) {
     EXPECT_EQ(fx.get(kIngain), 47.0f / 128);
     EXPECT_EQ(fx.text(effGetParamDisplay, kTimesTwo), "On");
     EXPECT_EQ(fx.text(effGetParamDisplay, kBoost), "Off");
-    const SkinEditor& editor = *fx.effect().readoutTarget();
-    EXPECT_EQ(editor.readoutKind, -1);
-    EXPECT_EQ(editor.readoutText.str(), "");
-    EXPECT_EQ(editor.readoutHold, 20);
+    const DisplayState& display = fx.effect().display;
+    EXPECT_EQ(display.readoutKind, -1);
+    EXPECT_EQ(display.readoutText.str(), "");
+    EXPECT_EQ(display.readoutHold, 20);
 }
 
 TEST(Programs, HostChangesStayWithTheProgram) {

@@ -65,9 +65,9 @@ TEST_P(Golden, MatchesTheModelSampleForSample) {
         }
     }
     EXPECT_EQ(mismatches, 0u);
-    EXPECT_EQ(fx.effect().peakLeft, reference.peakLeft);
-    EXPECT_EQ(fx.effect().peakRight, reference.peakRight);
-    EXPECT_EQ(fx.effect().clipLevel, reference.clipLevel);
+    EXPECT_EQ(fx.effect().display.peakLeft, reference.peakLeft);
+    EXPECT_EQ(fx.effect().display.peakRight, reference.peakRight);
+    EXPECT_EQ(fx.effect().display.clipLevel, reference.clipLevel);
 }
 
 std::vector<GoldenCase> goldenCases() {

@@ -79,12 +79,12 @@ TEST(SignalPath, ClipIndicatorAboveFullScaleOnly) {
     ShaperEffect& effect = fx.effect();
     Block exact(4, 1.0f, -1.0f);
     exact.replace(fx);
-    EXPECT_EQ(effect.clipLevel, 0.0f);
-    EXPECT_EQ(effect.peakLeft, 1.0f);
+    EXPECT_EQ(effect.display.clipLevel, 0.0f);
+    EXPECT_EQ(effect.display.peakLeft, 1.0f);
     Block over(1, 1.0000001f, 0.0f);
     over.replace(fx);
-    EXPECT_EQ(effect.clipLevel, 1.0f);
-    EXPECT_EQ(effect.peakLeft, 1.0000001f);
+    EXPECT_EQ(effect.display.clipLevel, 1.0f);
+    EXPECT_EQ(effect.display.peakLeft, 1.0000001f);
 }
 
 TEST(SignalPath, DriveZeroIsTransparentOnceTheWeightHasDecayed) {

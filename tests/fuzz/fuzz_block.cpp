@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/effect_base.h"
+#include "product/shaper_effect_edit.h"
 #include "tests/fuzz/fuzz_input.h"
 
 namespace fuzzing {

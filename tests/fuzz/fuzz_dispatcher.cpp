@@ -8,6 +8,7 @@
 
 #include "host/effect_base.h"
 #include "platform/soft_win32_driver.h"
+#include "product/shaper_effect_edit.h"
 #include "tests/fuzz/fuzz_input.h"
 #include "tests/validate/opcode_limits.h"
 

@@ -32,7 +32,7 @@ protected:
     }
 
     ShaperEffect& effect() const { return instance->effect(); }
-    SkinEditor& editor() const { return *effect().readoutTarget(); }
+    SkinEditor& editor() const { return static_cast<SkinEditor&>(*effect().editor()); }
 
     HWND open(void* parent = nullptr) {
         EXPECT_EQ(instance->dispatch(effEditOpen, 0, 0, parent), 1);

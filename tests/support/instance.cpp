@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "product/shaper_effect_edit.h"
+
 Instance::Instance(FakeHost& /*host*/) : record_(createEffectInstance(FakeHost::callback)) {
     if (!record_) throw std::runtime_error("the entry made no instance");
 }

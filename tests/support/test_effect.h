@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "editor/editor_base.h"
+#include "host/editor_base.h"
 #include "host/effect_base.h"
 
 class TestEditor : public EditorBase {

@@ -22,6 +22,7 @@
 
 #include "engine/shaper_effect.h"
 #include "host/effect_base.h"
+#include "product/shaper_effect_edit.h"
 #include "tools/render/demo.h"
 
 namespace fs = std::filesystem;
@@ -128,7 +129,7 @@ EngineRun runEngine(const Audio& input, int blockSize, int program,
             if (channels == 2) run.samples.push_back(outRight[i]);
         }
     }
-    run.clipLevel = engine != nullptr ? static_cast<float>(engine->clipLevel) : -1.0f;
+    run.clipLevel = engine != nullptr ? static_cast<float>(engine->display.clipLevel) : -1.0f;
     effect->dispatcher(effect, effMainsChanged, 0, 0, nullptr, 0.0f);
     effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
     return run;

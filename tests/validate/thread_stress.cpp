@@ -17,6 +17,7 @@
 #include "host/effect_base.h"
 #include "platform/soft_win32_driver.h"
 #include "platform/vst2.h"
+#include "product/shaper_effect_edit.h"
 
 namespace {
 

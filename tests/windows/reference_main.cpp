@@ -9,6 +9,7 @@
 
 #include "host/effect_base.h"
 #include "platform/soft_win32_driver.h"
+#include "product/shaper_effect_edit.h"
 #include "tests/windows/host_script.h"
 #include "tools/common/png_writer.h"
 

@@ -10,6 +10,7 @@
 
 #include "host/effect_base.h"
 #include "platform/dynamic_library.h"
+#include "product/shaper_effect_edit.h"
 #include "tools/common/editor_snapshot.h"
 #include "tools/render/audio_file.h"
 #include "tools/render/controls.h"

@@ -1,5 +1,5 @@
 // The library's exported entry and, on Windows, its entry routine.
-#include "host/effect_base.h"
+#include "product/shaper_effect_edit.h"
 
 #if defined(_WIN32)
 #include "platform/win32.h"

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <string>
 
-#include "host/relaxed.h"
+#include "util/relaxed.h"
 
 class ReadoutText {
 public:

@@ -1,13 +1,20 @@
 // Creating an instance for the host: what the exported `main` does.
+#include "product/shaper_effect_edit.h"
+
 #include <new>
 
-#include "host/effect_base.h"
-#include "host/shaper_effect_edit.h"
+#include "editor/skin_editor.h"
 
+bool outOfMemory = false;
 
-ShaperEffectEdit::ShaperEffectEdit(audioMasterCallback hostCallback) : ShaperEffect(hostCallback) {
+namespace {
+// The editor attaches itself to the effect it is built for, which owns it from then on.
+void createSkinEditor(ShaperEffect& effect) { new (std::nothrow) SkinEditor(effect); }
+}  // namespace
+
+ShaperEffectEdit::ShaperEffectEdit(audioMasterCallback hostCallback) : ShaperEffect(hostCallback, createSkinEditor) {
     setEffectId(fourCharCode('V', 'X', 'e', 'd'));
-    if (!attachedEditor) {
+    if (!editor()) {
         outOfMemory = true;
     } else {
         resetEditorState();
