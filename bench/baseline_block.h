@@ -1,12 +1,14 @@
 // The block path written the plain way, for comparison: gain stage into work
-// buffers, then one whole scalar pass per stage and channel, then copy-out.
-// Stereo, both pins connected, replacing. It keeps its own state and never
-// touches the plug-in.
+// buffers, then one whole pass of the plain per-sample stage per stage and
+// channel, then copy-out. Stereo, both pins connected, replacing. It keeps its
+// own state and never touches the plug-in.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <vector>
+
+#include "tests/support/plain_stage.h"
 
 namespace baseline {
 
@@ -16,13 +18,6 @@ struct Coefficients {
     float release;
     float drive;
     float flushThreshold;
-};
-
-struct StageState {
-    float envelope = 0.0f;
-    float weight = 0.0f;
-    float smoothed = 0.0f;
-    float lastShaped = 0.0f;
 };
 
 class Block {
@@ -38,7 +33,7 @@ private:
     Coefficients coefficients_;
     bool boost_;
     bool twoStages_;
-    std::array<StageState, 4> stages_{};
+    std::array<model::Stage, 4> stages_{};
     std::array<std::vector<float>, 2> work_;
 };
 

@@ -37,40 +37,6 @@ Coefficients derive(const RawValues& raw, float sampleRate) {
     return c;
 }
 
-float Stage::run(float input, bool boost, const Coefficients& co) {
-    const float x = std::fmin(1.0f, std::fmax(-1.0f, input));
-    const float u = std::fabs(x);
-    const float e0 = envelope;
-    const float cube = (1.0f - e0) * (1.0f - e0) * (1.0f - e0);
-    const float c = boost ? co.drive * cube : co.drive * (cube * cube);
-    if (u > envelope) {
-        if (boost)
-            envelope = envelope + (u - envelope) * co.attack;
-        else
-            envelope = envelope + (u - envelope) * co.attack * c;
-    }
-    if (envelope > u) {
-        if (boost) {
-            float q = envelope - u;
-            envelope = envelope - q * q * ((1.01f - c) * (1.01f - c)) * co.release;
-        } else {
-            envelope = envelope - (envelope - u) * co.release * (envelope * envelope);
-        }
-    }
-    weight = (weight + c) * 0.5f;
-    const float k = weight;
-    float t = 2.0f * u;
-    if (t > 1.0f) t = 2.0f - t;
-    float shaped = 2.0f * t * (1.0f - 0.5f * t);
-    if (x < 0.0f) shaped = -shaped;
-    const float y = k * shaped + x * (1.0f - k * k);
-    const float d = std::fmin(1.0f, std::fabs(y - lastShaped));
-    lastShaped = y;
-    smoothed = smoothed + (y - smoothed) * (boost ? 1.0f - k * k * d : 1.0f - k * d);
-    const float flush = 1.192111085e-7f;
-    return std::fabs(smoothed) < flush ? 0.0f : smoothed;
-}
-
 Effect::Effect(const RawValues& raw, float sampleRate) : raw_(raw), c_(derive(raw, sampleRate)) {}
 
 void Effect::process(std::vector<float>& left, std::vector<float>& right) {

@@ -7,24 +7,14 @@
 #include <array>
 #include <vector>
 
-namespace model {
+#include "tests/support/plain_stage.h"
 
-struct Coefficients {
-    float inputGain;
-    float attack;
-    float release;
-    float drive;
-};
+namespace model {
 
 /// Raw values Ingain, Attack, Release, Drive (0..128), Times Two, Boost (0/1).
 using RawValues = std::array<float, 6>;
 
 Coefficients derive(const RawValues& raw, float sampleRate);
-
-struct Stage {
-    float envelope = 0, weight = 0, smoothed = 0, lastShaped = 0;
-    float run(float input, bool boost, const Coefficients& c);
-};
 
 /// One instance of the effect from switch-on, stereo, both pins connected.
 class Effect {
