@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+#include "editor/panel_layout.h"
+
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
@@ -30,65 +32,70 @@ constexpr double kPi = 3.14159265358979323846;
 double radians(double degrees) { return degrees * kPi / 180.0; }
 
 // ---------------------------------------------------------------------------
-// Layout shared with the editor's drawing code.
+// Layout: where the editor draws and hit-tests (editor/panel_layout.h), and
+// what only the artwork needs.
 
 struct Point {
     int x;
     int y;
 };
+constexpr Point topLeft(const panel::Rect& area) { return {area.x, area.y}; }
 
-constexpr int kPanelWidth = 500;
-constexpr int kPanelHeight = 140;
-constexpr int kPanelBitmapHeight = 322;
+constexpr int kPanelWidth = panel::kWidth;
+constexpr int kPanelHeight = panel::kHeight;
+constexpr int kPanelBitmapHeight = panel::kPanelBitmapHeight;
 
-constexpr int kKnobSize = 48;
-constexpr int kKnobCells = 81;
-constexpr int kKnobY = 46;
-constexpr int kKnobX[] = {77, 146, 209, 279};
-constexpr const char* kKnobLabels[] = {"INPUT", "ATTACK", "RELEASE", "DRIVE"};
+// The strip cells are drawn over the seat of the leftmost knob; every seat
+// is the same, so any would do.
+constexpr panel::Rect kSeat = panel::kControls[3].area;
+static_assert(panel::kControls[3].parameter == kIngain);
+constexpr int kKnobSize = kSeat.width;
+constexpr int kKnobCells = panel::kKnobCells;
+constexpr int kKnobY = kSeat.y;
 constexpr double kKnobMaskRadius = 20.0;
 constexpr double kKnobBodyRadius = 19.0;
 // Cell 1 points straight down, each further cell turns 4.5 degrees clockwise;
 // the editor uses cells 6 (raw 0), 41 (raw 64) and 77 (raw 128).
 constexpr double kKnobDegreesPerCell = 4.5;
+static_assert(panel::kKnobTurn.first == 6 && panel::kKnobTurn.last == 77);
 
-constexpr int kLedSize = 20;
-constexpr int kLedCells = 18;
-constexpr Point kClipLed{44, 18};
-constexpr Point kBoostLed{48, 87};
-constexpr Point kX2Led{347, 18};
+constexpr int kLedSize = panel::kLedSize;
+constexpr int kLedCells = panel::kLedCells;
+constexpr Point kClipLed = topLeft(panel::kLevelLed);
+// The LED rows are drawn over the x2 socket; every socket is the same.
+constexpr Point kLedSeat = topLeft(panel::kControls[4].area);
 constexpr double kLedMaskRadius = 7.0;
 constexpr double kLedLensRadius = 6.2;
 
-constexpr int kTubeX = 413;
-constexpr int kTubeY = 8;
-constexpr int kTubeWidth = 48;
-constexpr int kTubeHeight = 53;
-constexpr int kTubeCells = 20;
+constexpr int kTubeX = panel::kTube.x;
+constexpr int kTubeY = panel::kTube.y;
+constexpr int kTubeWidth = panel::kTube.width;
+constexpr int kTubeHeight = panel::kTube.height;
+constexpr int kTubeCells = panel::kTubeCells;
 
-constexpr int kCircuitX = 165;
-constexpr int kCircuitY = 107;
-constexpr int kCircuitWidth = 124;
-constexpr int kCircuitHeight = 25;
-constexpr int kCircuitShownHeight = 24;
-constexpr int kCircuitCells = 15;
+constexpr int kCircuitX = panel::kCircuit.x;
+constexpr int kCircuitY = panel::kCircuit.y;
+constexpr int kCircuitWidth = panel::kCircuit.width;
+constexpr int kCircuitHeight = panel::kCircuitCellHeight;
+constexpr int kCircuitShownHeight = panel::kCircuit.height;
+constexpr int kCircuitCells = panel::kCircuitCells;
 
-constexpr int kDisplayX = 369;
-constexpr int kDisplayY = 78;
-constexpr int kDisplayWidth = 58;
-constexpr int kDisplayHeight = 20;
+constexpr int kDisplayX = panel::kDisplay.x;
+constexpr int kDisplayY = panel::kDisplay.y;
+constexpr int kDisplayWidth = panel::kDisplay.width;
+constexpr int kDisplayHeight = panel::kDisplay.height;
 
-constexpr int kRedRowY = 141;
-constexpr int kGreenRowY = 161;
-constexpr Point kLedMask{360, 141};
-constexpr Point kSegmentBlock{360, 161};
-constexpr int kSegmentBlockSize = 7;
-constexpr Point kPercentGlyph{360, 168};
-constexpr Point kDecibelGlyph{375, 168};
-constexpr Point kUnitGlyphTarget{412, 84};
-constexpr int kGlyphWidth = 15;
-constexpr int kGlyphHeight = 13;
-constexpr int kAboutY = 182;
+constexpr int kRedRowY = panel::kRedLedRow;
+constexpr int kGreenRowY = panel::kGreenLedRow;
+constexpr Point kLedMask = topLeft(panel::kLedMask);
+constexpr Point kSegmentBlock = topLeft(panel::kSegmentColour);
+constexpr int kSegmentBlockSize = panel::kSegmentColour.width;
+constexpr Point kPercentGlyph = topLeft(panel::kPercentGlyph);
+constexpr Point kDecibelGlyph = topLeft(panel::kDecibelGlyph);
+constexpr Point kUnitGlyphTarget = topLeft(panel::kUnitGlyph);
+constexpr int kGlyphWidth = panel::kUnitGlyph.width;
+constexpr int kGlyphHeight = panel::kUnitGlyph.height;
+constexpr int kAboutY = panel::kAboutPanelY;
 
 constexpr uint32_t kSegmentColour = 0x9E9E9C;  // 158, 158, 156
 constexpr uint32_t kBlack = 0x000000;
@@ -1154,12 +1161,18 @@ void drawStaticPanel(Canvas& canvas) {
         cairo_stroke(cr);
     }
 
-    for (int i = 0; i < 4; ++i)
-        drawKnobSeat(cr, kKnobX[i] + kKnobSize / 2.0, kKnobY + kKnobSize / 2.0, kKnobLabels[i]);
+    for (const panel::Control& control : panel::kControls) {
+        const panel::Rect& area = control.area;
+        if (control.kind == panel::ControlKind::kKnob)
+            drawKnobSeat(cr, area.x + area.width / 2.0, area.y + area.height / 2.0, control.label);
+    }
 
     drawLedSocket(cr, kClipLed.x + 10, kClipLed.y + 10, "CLIP", kClipLed.y + 31);
-    drawLedSocket(cr, kBoostLed.x + 10, kBoostLed.y + 10, "BOOST", kBoostLed.y + 31);
-    drawLedSocket(cr, kX2Led.x + 10, kX2Led.y + 10, "x2", kX2Led.y + 31);
+    for (const panel::Control& control : panel::kControls) {
+        const panel::Rect& area = control.area;
+        if (control.kind == panel::ControlKind::kButton)
+            drawLedSocket(cr, area.x + 10, area.y + 10, control.label, area.y + 31);
+    }
 
     // Tube bay.
     drawRecess(cr, kTubeX + 3, kTubeY - 3, kTubeWidth - 6, kTubeHeight + 1, 5);
@@ -1172,7 +1185,9 @@ void drawStaticPanel(Canvas& canvas) {
     TextStyle subtitle{4.6, 2.4, 0.2};
     drawLabel(cr, "STEREO DRIVE", 396, 135.5, subtitle, Align::centre, rgb(200, 170, 130));
 
-    drawLogo(cr, 474, 14, 11.5);
+    constexpr panel::Rect logo = panel::kControls[6].area;
+    static_assert(panel::kControls[6].kind == panel::ControlKind::kLogo);
+    drawLogo(cr, logo.x + logo.width / 2.0, logo.y + 14, 11.5);
 }
 
 bool insideDisc(int x, int y, int size, double radius) {
@@ -1217,7 +1232,7 @@ void buildKnobStrip(const Canvas& panel, Canvas& strip) {
     drawDiscMask(strip, 0, 0, kKnobSize, kKnobMaskRadius);
     for (int cell = 1; cell < kKnobCells; ++cell) {
         const int left = cell * kKnobSize;
-        strip.copyFrom(panel, kKnobX[0], kKnobY, kKnobSize, kKnobSize, left, 0);
+        strip.copyFrom(panel, kSeat.x, kSeat.y, kKnobSize, kKnobSize, left, 0);
         drawKnob(strip.cr(), left + kKnobSize / 2.0, kKnobSize / 2.0, knobCellAngle(cell));
         cutToDisc(strip, left, 0, kKnobSize, kKnobMaskRadius);
     }
@@ -1312,8 +1327,8 @@ struct Skin {
     Canvas circuit{kCircuitWidth * kCircuitCells, kCircuitHeight};
 };
 
-void buildLedRows(const Canvas& staticPanel, Canvas& panel) {
-    drawDiscMask(panel, kLedMask.x, kLedMask.y, kLedSize, kLedMaskRadius);
+void buildLedRows(const Canvas& staticPanel, Canvas& bitmap) {
+    drawDiscMask(bitmap, kLedMask.x, kLedMask.y, kLedSize, kLedMaskRadius);
     const struct {
         int y;
         const LedColour& colour;
@@ -1321,10 +1336,10 @@ void buildLedRows(const Canvas& staticPanel, Canvas& panel) {
     for (const auto& row : rows) {
         for (int cell = 0; cell < kLedCells; ++cell) {
             const int left = cell * kLedSize;
-            panel.copyFrom(staticPanel, kX2Led.x, kX2Led.y, kLedSize, kLedSize, left, row.y);
-            drawLens(panel.cr(), left + kLedSize / 2.0, row.y + kLedSize / 2.0, row.colour,
+            bitmap.copyFrom(staticPanel, kLedSeat.x, kLedSeat.y, kLedSize, kLedSize, left, row.y);
+            drawLens(bitmap.cr(), left + kLedSize / 2.0, row.y + kLedSize / 2.0, row.colour,
                      (cell + 1.0) / kLedCells);
-            cutToDisc(panel, left, row.y, kLedSize, kLedMaskRadius);
+            cutToDisc(bitmap, left, row.y, kLedSize, kLedMaskRadius);
         }
     }
 }
@@ -1337,30 +1352,36 @@ void buildSkin(Skin& skin) {
     buildTubeStrip(staticPanel, skin.tube);
     buildCircuitStrip(staticPanel, skin.circuit);
 
-    Canvas& panel = skin.panel;
-    panel.fillRect(0, kPanelHeight, kPanelWidth, kAboutY - kPanelHeight, toPixel(rgb(26, 22, 20)));
-    panel.copyFrom(staticPanel, 0, 0, kPanelWidth, kPanelHeight, 0, 0);
+    Canvas& bitmap = skin.panel;
+    bitmap.fillRect(0, kPanelHeight, kPanelWidth, kAboutY - kPanelHeight, toPixel(rgb(26, 22, 20)));
+    bitmap.copyFrom(staticPanel, 0, 0, kPanelWidth, kPanelHeight, 0, 0);
 
     // What the panel shows before any control is drawn: unlit lenses, the
     // cold tube, the resting circuit and the knobs at their centre position.
-    for (Point led : {kClipLed, kBoostLed, kX2Led})
-        drawLens(panel.cr(), led.x + kLedSize / 2.0, led.y + kLedSize / 2.0, kRedLed, 0.0);
-    drawTube(panel.cr(), kTubeX, kTubeY, 0.0);
-    panel.copyFrom(skin.circuit, kCircuitWidth, 0, kCircuitWidth, kCircuitShownHeight, kCircuitX, kCircuitY);
+    drawLens(bitmap.cr(), kClipLed.x + kLedSize / 2.0, kClipLed.y + kLedSize / 2.0, kRedLed, 0.0);
+    for (const panel::Control& control : panel::kControls) {
+        if (control.kind != panel::ControlKind::kButton) continue;
+        const panel::Rect& led = control.area;
+        drawLens(bitmap.cr(), led.x + kLedSize / 2.0, led.y + kLedSize / 2.0, kRedLed, 0.0);
+    }
+    drawTube(bitmap.cr(), kTubeX, kTubeY, 0.0);
+    bitmap.copyFrom(skin.circuit, kCircuitWidth, 0, kCircuitWidth, kCircuitShownHeight, kCircuitX, kCircuitY);
 
-    buildLedRows(staticPanel, panel);
-    panel.fillRect(kSegmentBlock.x, kSegmentBlock.y, kSegmentBlockSize, kSegmentBlockSize, kSegmentColour);
-    panel.copyFrom(staticPanel, kUnitGlyphTarget.x, kUnitGlyphTarget.y, kGlyphWidth, kGlyphHeight,
-                   kPercentGlyph.x, kPercentGlyph.y);
-    panel.copyFrom(staticPanel, kUnitGlyphTarget.x, kUnitGlyphTarget.y, kGlyphWidth, kGlyphHeight,
-                   kDecibelGlyph.x, kDecibelGlyph.y);
-    drawPixelGlyph(panel, kPercentGlyph, 3, kPercentPixels);
-    drawPixelGlyph(panel, kDecibelGlyph, 2, kDecibelPixels);
+    buildLedRows(staticPanel, bitmap);
+    bitmap.fillRect(kSegmentBlock.x, kSegmentBlock.y, kSegmentBlockSize, kSegmentBlockSize, kSegmentColour);
+    bitmap.copyFrom(staticPanel, kUnitGlyphTarget.x, kUnitGlyphTarget.y, kGlyphWidth, kGlyphHeight,
+                    kPercentGlyph.x, kPercentGlyph.y);
+    bitmap.copyFrom(staticPanel, kUnitGlyphTarget.x, kUnitGlyphTarget.y, kGlyphWidth, kGlyphHeight,
+                    kDecibelGlyph.x, kDecibelGlyph.y);
+    drawPixelGlyph(bitmap, kPercentGlyph, 3, kPercentPixels);
+    drawPixelGlyph(bitmap, kDecibelGlyph, 2, kDecibelPixels);
 
-    for (int x : kKnobX)
-        drawSprite(panel, x, kKnobY, skin.knobs, {0, 0}, {41 * kKnobSize, 0}, kKnobSize);
+    for (int k = 0; k < panel::kKnobCount; ++k) {
+        const panel::Rect& knob = panel::kControls[k].area;
+        drawSprite(bitmap, knob.x, knob.y, skin.knobs, {0, 0}, {41 * kKnobSize, 0}, kKnobSize);
+    }
 
-    drawAboutPanel(panel, skin.tube);
+    drawAboutPanel(bitmap, skin.tube);
 }
 
 }  // namespace
