@@ -169,6 +169,24 @@ TEST_F(EditorMouse, ButtonsToggleAndRightClicksPairThem) {
     }
 }
 
+TEST_F(EditorMouse, APairedClickIsWholeBeforeTheHostHearsOfIt) {
+    // What the host reads back, inside each report, for the two switches.
+    std::vector<std::pair<float, float>> seen;
+    host.onCall([&](const HostCall& call, intptr_t answer) {
+        if (call.opcode == audioMasterAutomate) {
+            seen.emplace_back(call.effect->getParameter(call.effect, kTimesTwo),
+                              call.effect->getParameter(call.effect, kBoost));
+        }
+        return answer;
+    });
+    effect().rawValue[kTimesTwo] = 0;
+    effect().rawValue[kBoost] = 1;
+    mouse(WM_RBUTTONDOWN, 357, 28);
+    mouse(WM_RBUTTONUP, 357, 28);
+    EXPECT_EQ(seen, (std::vector<std::pair<float, float>>{{1.0f, 0.0f}, {1.0f, 0.0f}}));
+    host.onCall(nullptr);
+}
+
 TEST_F(EditorMouse, PressOnNothingCapturesAndChangesNothing) {
     for (auto [x, y] : {std::pair{10, 130}, std::pair{346, 28}, std::pair{491, 10}, std::pair{470, 10}}) {
         const float before[6] = {raw(0), raw(1), raw(2), raw(3), raw(4), raw(5)};

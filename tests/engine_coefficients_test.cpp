@@ -4,11 +4,51 @@
 #include <cmath>
 #include <limits>
 
-#include "editor/skin_editor.h"
+#include "engine/coefficients.h"
 #include "tests/support/instance.h"
 #include "tests/support/reference_model.h"
 
 namespace {
+
+// The derivation on its own: every raw step of every knob at several rate
+// scalings, against the model's formulas, bit for bit.
+TEST(Coefficients, DerivedFromRawValuesAndRateScaleAlone) {
+    for (const float rate : {44100.0f, 88200.0f, 22050.0f, 11025.0f}) {
+        const float scale = 44100.0f / rate;
+        for (int raw = 0; raw <= 128; ++raw) {
+            const float r = static_cast<float>(raw);
+            // Neighbouring knobs move the opposite way, so a coefficient
+            // that read the wrong knob would show.
+            const Coefficients c = deriveCoefficients({r, 128.0f - r, r, 128.0f - r}, scale);
+            const model::Coefficients ingain = model::derive({r, 0, 0, 0, 0, 0}, rate);
+            const model::Coefficients attack = model::derive({0, 128.0f - r, 0, 0, 0, 0}, rate);
+            const model::Coefficients release = model::derive({0, 0, r, 0, 0, 0}, rate);
+            const model::Coefficients drive = model::derive({0, 0, 0, 128.0f - r, 0, 0}, rate);
+            ASSERT_EQ(c.inputGain, ingain.inputGain) << raw << " at " << rate;
+            ASSERT_EQ(c.attackCoef, attack.attack) << raw << " at " << rate;
+            ASSERT_EQ(c.releaseCoef, release.release) << raw << " at " << rate;
+            ASSERT_EQ(c.driveAmount, drive.drive) << raw << " at " << rate;
+            ASSERT_EQ(c.flushThreshold, std::ldexp(1.0f, -32));
+        }
+    }
+    // Worked numbers: both ends and the middle of every curve.
+    const Coefficients low = deriveCoefficients({0, 0, 0, 0}, 1.0f);
+    const Coefficients middle = deriveCoefficients({64, 64, 64, 64}, 1.0f);
+    const Coefficients high = deriveCoefficients({128, 128, 128, 128}, 1.0f);
+    EXPECT_EQ(low.inputGain, 0.158f);
+    EXPECT_EQ(middle.inputGain, 1.0f);
+    EXPECT_EQ(deriveCoefficients({65, 0, 0, 0}, 1.0f).inputGain, 1.0f);
+    EXPECT_NEAR(high.inputGain, 6.31705f, 1e-5f);
+    EXPECT_EQ(low.attackCoef, 0.1f);
+    EXPECT_NEAR(middle.attackCoef, 0.0030534f, 1e-7f);
+    EXPECT_EQ(high.attackCoef, 0.00078125f);
+    EXPECT_EQ(low.releaseCoef, 0.08f);
+    EXPECT_NEAR(middle.releaseCoef, 0.0015686f, 1e-7f);
+    EXPECT_NEAR(high.releaseCoef, 0.00039801f, 1e-8f);
+    EXPECT_EQ(middle.driveAmount, 0.5f);
+    EXPECT_EQ(high.driveAmount, 1.0f);
+    EXPECT_EQ(deriveCoefficients({128, 128, 128, 128}, 0.5f).attackCoef, 0.00078125f / 2);
+}
 
 TEST(Coefficients, InputGainCurve) {
     FakeHost host;
