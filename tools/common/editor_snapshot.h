@@ -1,6 +1,6 @@
 // A picture of the editor: opens the effect's editor without a parent window
 // on the software window layer, lets it tick, and reads the window back.
-// The effect must live in this process (linked from varnox_core), since the
+// The effect must live in this process (linked from varnox_product), since the
 // window layer it draws on is the one linked here.
 #pragma once
 
