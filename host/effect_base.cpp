@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "editor/editor_base.h"
+#include "platform/ui_lock.h"
 
 void* moduleInstance = nullptr;
 bool outOfMemory = false;
@@ -145,18 +146,28 @@ intptr_t EffectBase::dispatch(int32_t opcode, int32_t index, intptr_t value, voi
             switchOn();
         }
         return 0;
-    case effEditGetRect:
+    // The editor may also run on a thread of its own (an X11 window's event
+    // thread): the host's editor requests wait for it.
+    case effEditGetRect: {
+        const uilock::Guard guard;
         if (!attachedEditor || !ptr) return 0;
         return attachedEditor->queryRect(static_cast<ERect**>(ptr));
-    case effEditOpen:
+    }
+    case effEditOpen: {
+        const uilock::Guard guard;
         if (!attachedEditor) return 0;
         return attachedEditor->openWindow(ptr);
-    case effEditClose:
+    }
+    case effEditClose: {
+        const uilock::Guard guard;
         if (attachedEditor) attachedEditor->closeWindow();
         return 0;
-    case effEditIdle:
+    }
+    case effEditIdle: {
+        const uilock::Guard guard;
         if (attachedEditor) attachedEditor->onIdle();
         return 0;
+    }
     case effIdentify:
         return fourCharCode('N', 'v', 'E', 'f');
     case effGetChunk:
@@ -177,6 +188,9 @@ intptr_t VSTCALLBACK EffectBase::dispatchEntry(AEffect* effect, int32_t opcode, 
     if (!effect || !effect->object) return 0;
     EffectBase* self = fromRecord(effect);
     if (opcode == effClose) {
+        // No editor tick may run while the instance is taken apart (its
+        // destructor closes a window the host left open).
+        const uilock::Guard guard;
         self->dispatch(opcode, index, value, ptr, opt);
         // Named ownership point: the instance was handed to the host by main.
         delete self;

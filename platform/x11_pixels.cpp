@@ -1,0 +1,103 @@
+#include "platform/x11_pixels.h"
+
+#include <cstring>
+
+namespace x11pixels {
+
+namespace {
+
+constexpr std::size_t kPutImageHeaderBytes = 24;
+
+int lowestBit(std::uint32_t mask) {
+    int shift = 0;
+    while (shift < 32 && !(mask & (std::uint32_t{1} << shift))) ++shift;
+    return shift;
+}
+
+int bitCount(std::uint32_t mask) {
+    int count = 0;
+    for (; mask; mask &= mask - 1) ++count;
+    return count;
+}
+
+bool contiguous(std::uint32_t mask) {
+    const std::uint32_t shifted = mask >> lowestBit(mask);
+    return mask != 0 && (shifted & (shifted + 1)) == 0;
+}
+
+std::uint32_t depthMask(int depth) {
+    return depth >= 32 ? 0xffffffffu : (std::uint32_t{1} << depth) - 1;
+}
+
+// An 8-bit channel widened or narrowed to the mask's width: truncated below
+// 8 bits (as servers quantise), bit-replicated above, so 255 is always full.
+std::array<std::uint32_t, 256> channelTable(std::uint32_t mask) {
+    const int shift = lowestBit(mask);
+    const int bits = bitCount(mask);
+    std::array<std::uint32_t, 256> table{};
+    for (std::uint32_t c = 0; c < 256; ++c) {
+        std::uint32_t v;
+        if (bits <= 8) {
+            v = c >> (8 - bits);
+        } else {
+            v = c << (bits - 8);
+            for (int filled = 8; filled < bits; filled += 8) v |= (c << (bits - 8)) >> filled;
+        }
+        table[c] = (v << shift) & mask;
+    }
+    return table;
+}
+
+}  // namespace
+
+bool supported(const Format& f) {
+    if (f.bitsPerPixel != 16 && f.bitsPerPixel != 24 && f.bitsPerPixel != 32) return false;
+    if (f.depth < 1 || f.depth > f.bitsPerPixel) return false;
+    if (f.scanlinePad < 8 || f.scanlinePad % 8 != 0 || f.scanlinePad > 256) return false;
+    const std::uint32_t masks[3] = {f.redMask, f.greenMask, f.blueMask};
+    for (const std::uint32_t mask : masks) {
+        if (!contiguous(mask) || bitCount(mask) > 16 || (mask & ~depthMask(f.depth)) != 0) return false;
+    }
+    return (f.redMask & f.greenMask) == 0 && (f.redMask & f.blueMask) == 0 && (f.greenMask & f.blueMask) == 0;
+}
+
+std::size_t rowBytes(const Format& f, int width) {
+    if (width <= 0) return 0;
+    const std::size_t bits = static_cast<std::size_t>(width) * static_cast<std::size_t>(f.bitsPerPixel);
+    const std::size_t pad = static_cast<std::size_t>(f.scanlinePad);
+    return (bits + pad - 1) / pad * pad / 8;
+}
+
+int rowsPerRequest(std::size_t maxRequestBytes, std::size_t bytesPerRow, int height) {
+    if (height <= 0 || bytesPerRow == 0 || maxRequestBytes <= kPutImageHeaderBytes) return 0;
+    const std::size_t rows = (maxRequestBytes - kPutImageHeaderBytes) / bytesPerRow;
+    return rows < static_cast<std::size_t>(height) ? static_cast<int>(rows) : height;
+}
+
+Converter::Converter(const Format& format)
+    : format_(format),
+      red_(channelTable(format.redMask)),
+      green_(channelTable(format.greenMask)),
+      blue_(channelTable(format.blueMask)),
+      fill_(depthMask(format.depth) & ~(format.redMask | format.greenMask | format.blueMask)) {}
+
+void Converter::convert(const std::uint8_t* rgb, int width, int rows, std::uint8_t* out) const {
+    const std::size_t stride = rowBytes(format_, width);
+    const int bytes = format_.bitsPerPixel / 8;
+    for (int y = 0; y < rows; ++y) {
+        const std::uint8_t* in = rgb + static_cast<std::size_t>(y) * width * 3;
+        std::uint8_t* row = out + static_cast<std::size_t>(y) * stride;
+        std::uint8_t* p = row;
+        for (int x = 0; x < width; ++x, in += 3, p += bytes) {
+            const std::uint32_t pixel = red_[in[0]] | green_[in[1]] | blue_[in[2]] | fill_;
+            for (int b = 0; b < bytes; ++b) {
+                const int shift = format_.msbFirst ? 8 * (bytes - 1 - b) : 8 * b;
+                p[b] = static_cast<std::uint8_t>(pixel >> shift);
+            }
+        }
+        // Padding bytes carry nothing, but are sent: keep them defined.
+        std::memset(p, 0, stride - static_cast<std::size_t>(p - row));
+    }
+}
+
+}  // namespace x11pixels
