@@ -8,7 +8,10 @@
 #pragma once
 
 #if !defined(_WIN32)
+#include <atomic>
+#include <condition_variable>
 #include <mutex>
+#include <thread>
 #endif
 
 namespace uilock {
@@ -26,18 +29,34 @@ public:
 
 #else
 
-/// Recursive, because a window procedure calls back into the layer; timed,
-/// so that an event thread can stop waiting when its window is being closed.
-std::recursive_timed_mutex& mutex();
+/// Recursive, because a window procedure calls back into the layer. An event
+/// thread waits in a way its window can cancel: the thread that destroys the
+/// window holds the lock while it waits for the event thread to end.
+class Mutex {
+public:
+    void lock();
+    void unlock();
+    /// Waits for the lock like lock(), unless `cancelled` is (or becomes) set:
+    /// then answers false without it. Whoever sets the flag calls wakeWaiters().
+    bool lockUnless(const std::atomic<bool>& cancelled);
+    void wakeWaiters();
+
+private:
+    std::mutex state_;
+    std::condition_variable released_;
+    std::thread::id owner_;
+    unsigned depth_ = 0;
+};
+
+/// The one lock of the library.
+Mutex& mutex();
 
 class Guard {
 public:
-    Guard() : lock_(mutex()) {}
+    Guard() { mutex().lock(); }
+    ~Guard() { mutex().unlock(); }
     Guard(const Guard&) = delete;
     Guard& operator=(const Guard&) = delete;
-
-private:
-    std::lock_guard<std::recursive_timed_mutex> lock_;
 };
 
 #endif

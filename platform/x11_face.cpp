@@ -34,11 +34,6 @@ using softwin::embedded::Clock;
 
 thread_local Drive creationDrive = Drive::ownThread;
 
-// How long an event thread waits for the lock before it looks whether it
-// was told to stop: the thread that closes a window holds the lock while it
-// waits for the thread to end.
-constexpr auto kLockSlice = std::chrono::milliseconds(5);
-
 constexpr std::uint32_t kEventMask = XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_BUTTON_PRESS |
                                      XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION |
                                      XCB_EVENT_MASK_STRUCTURE_NOTIFY;
@@ -215,15 +210,6 @@ int millisecondsUntil(const std::optional<Clock::time_point>& due, Clock::time_p
     return wait > INT_MAX ? INT_MAX : static_cast<int>(wait);
 }
 
-// Waits for the user-interface lock, giving up when told to stop.
-bool lockForDelivery(const Link& link) {
-    auto& lock = uilock::mutex();
-    while (!lock.try_lock_for(kLockSlice)) {
-        if (link.stop) return false;
-    }
-    return true;
-}
-
 // The event thread: waits (without the lock) for X11 input, a wake-up or the
 // next due timer, then delivers all of it under the lock.
 void run(std::shared_ptr<Link> link) {
@@ -241,8 +227,10 @@ void run(std::shared_ptr<Link> link) {
         drainWake(*link);
         collect(*link, inbox, true);
 
-        if (!lockForDelivery(*link)) break;
-        const std::unique_lock<std::recursive_timed_mutex> held(uilock::mutex(), std::adopt_lock);
+        // The thread that destroys the window holds the lock while it waits
+        // for this one to end: it cancels the wait.
+        if (!uilock::mutex().lockUnless(link->stop)) break;
+        const std::unique_lock<uilock::Mutex> held(uilock::mutex(), std::adopt_lock);
         deliver(*link, inbox);
         inbox.clear();
         nextDue = softwin::embedded::fireDueTimers(link->owner, Clock::now());
@@ -360,6 +348,7 @@ public:
     Embedding& operator=(const Embedding&) = delete;
     ~Embedding() {
         link->stop = true;
+        uilock::mutex().wakeWaiters();
         wake(*link);
         if (thread.joinable()) {
             // A window procedure may destroy its own window from a tick, on
