@@ -48,6 +48,20 @@ std::array<std::uint32_t, 256> channelTable(std::uint32_t mask) {
     return table;
 }
 
+// One row, with the pixel size and byte order fixed at compile time so that
+// each pixel is a table lookup and one store the compiler can merge.
+template <int kBytes, bool kMsbFirst>
+std::uint8_t* convertRow(const std::uint8_t* in, int width, const std::uint32_t* red, const std::uint32_t* green,
+                         const std::uint32_t* blue, std::uint32_t fill, std::uint8_t* out) {
+    for (int x = 0; x < width; ++x, in += 3, out += kBytes) {
+        const std::uint32_t pixel = red[in[0]] | green[in[1]] | blue[in[2]] | fill;
+        for (int b = 0; b < kBytes; ++b) {
+            out[b] = static_cast<std::uint8_t>(pixel >> (kMsbFirst ? 8 * (kBytes - 1 - b) : 8 * b));
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 bool supported(const Format& f) {
@@ -82,21 +96,21 @@ Converter::Converter(const Format& format)
       fill_(depthMask(format.depth) & ~(format.redMask | format.greenMask | format.blueMask)) {}
 
 void Converter::convert(const std::uint8_t* rgb, int width, int rows, std::uint8_t* out) const {
+    using RowFunction = std::uint8_t* (*)(const std::uint8_t*, int, const std::uint32_t*, const std::uint32_t*,
+                                          const std::uint32_t*, std::uint32_t, std::uint8_t*);
+    RowFunction row = nullptr;
+    switch (format_.bitsPerPixel) {
+    case 16: row = format_.msbFirst ? convertRow<2, true> : convertRow<2, false>; break;
+    case 24: row = format_.msbFirst ? convertRow<3, true> : convertRow<3, false>; break;
+    default: row = format_.msbFirst ? convertRow<4, true> : convertRow<4, false>; break;
+    }
     const std::size_t stride = rowBytes(format_, width);
-    const int bytes = format_.bitsPerPixel / 8;
     for (int y = 0; y < rows; ++y) {
-        const std::uint8_t* in = rgb + static_cast<std::size_t>(y) * width * 3;
-        std::uint8_t* row = out + static_cast<std::size_t>(y) * stride;
-        std::uint8_t* p = row;
-        for (int x = 0; x < width; ++x, in += 3, p += bytes) {
-            const std::uint32_t pixel = red_[in[0]] | green_[in[1]] | blue_[in[2]] | fill_;
-            for (int b = 0; b < bytes; ++b) {
-                const int shift = format_.msbFirst ? 8 * (bytes - 1 - b) : 8 * b;
-                p[b] = static_cast<std::uint8_t>(pixel >> shift);
-            }
-        }
+        std::uint8_t* start = out + static_cast<std::size_t>(y) * stride;
+        std::uint8_t* end = row(rgb + static_cast<std::size_t>(y) * width * 3, width, red_.data(), green_.data(),
+                                blue_.data(), fill_, start);
         // Padding bytes carry nothing, but are sent: keep them defined.
-        std::memset(p, 0, stride - static_cast<std::size_t>(p - row));
+        std::memset(end, 0, stride - static_cast<std::size_t>(end - start));
     }
 }
 
