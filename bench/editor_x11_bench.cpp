@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "bench/bench_support.h"
+#include "bench/editor_ticks.h"
 #include "editor/skin_editor.h"
 #include "engine/shaper_effect.h"
 #include "host/effect_base.h"
@@ -76,17 +77,13 @@ void editorFrameX11(benchmark::State& state, bool repaint) {
         return;
     }
 
-    float level = 0.0f;
-    for (auto _ : state) {
-        level = level > 1.4f ? 0.0f : level + 0.07f;
-        effect.peakLeft = level;
-        effect.peakRight = level * 0.5f;
-        if (repaint) softwin::sendMessage(window, WM_PAINT);
-        softwin::sendMessage(window, WM_TIMER, timer);
-        x11face::handleEvents(window);
-    }
+    timeEditorTicks(
+        state, effect, repaint, [window] { softwin::sendMessage(window, WM_PAINT); },
+        [window, timer] {
+            softwin::sendMessage(window, WM_TIMER, timer);
+            x11face::handleEvents(window);
+        });
     fx.record()->dispatcher(fx.record(), effEditClose, 0, 0, nullptr, 0.0f);
-    state.counters["frames/s"] = benchmark::Counter(1.0, benchmark::Counter::kIsIterationInvariantRate);
 }
 
 void BM_EditorFrameX11(benchmark::State& state) {
