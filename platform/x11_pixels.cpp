@@ -21,8 +21,9 @@ int bitCount(std::uint32_t mask) {
 }
 
 bool contiguous(std::uint32_t mask) {
+    if (mask == 0) return false;
     const std::uint32_t shifted = mask >> lowestBit(mask);
-    return mask != 0 && (shifted & (shifted + 1)) == 0;
+    return (shifted & (shifted + 1)) == 0;
 }
 
 std::uint32_t depthMask(int depth) {
