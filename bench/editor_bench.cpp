@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/bench_support.h"
+#include "bench/editor_ticks.h"
 #include "editor/skin_editor.h"
 #include "engine/shaper_effect.h"
 #include "host/effect_base.h"
@@ -25,17 +26,9 @@ void editorFrame(benchmark::State& state, bool repaint) {
         return;
     }
 
-    float level = 0.0f;
-    for (auto _ : state) {
-        // Meters as the audio thread leaves them, sweeping through green and red.
-        level = level > 1.4f ? 0.0f : level + 0.07f;
-        effect.display.peakLeft = level;
-        effect.display.peakRight = level * 0.5f;
-        if (repaint) softwin::invalidate(window);
-        softwin::tick();
-    }
+    timeEditorTicks(
+        state, effect, repaint, [window] { softwin::invalidate(window); }, [] { softwin::tick(); });
     fx.record()->dispatcher(fx.record(), effEditClose, 0, 0, nullptr, 0.0f);
-    state.counters["frames/s"] = benchmark::Counter(1.0, benchmark::Counter::kIsIterationInvariantRate);
 }
 
 void BM_EditorFrame(benchmark::State& state) {

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "host/editor_base.h"
+#include "platform/ui_lock.h"
 
 void* moduleInstance = nullptr;
 
@@ -147,12 +148,20 @@ intptr_t EffectBase::dispatch(int32_t opcode, int32_t index, intptr_t value, voi
     case effEditGetRect:
         if (!attachedEditor || !ptr) return 0;
         return attachedEditor->queryRect(static_cast<ERect**>(ptr));
-    case effEditOpen:
+    // The editor may also run on a thread of its own (an X11 window's event
+    // thread): opening and closing wait for it. The rectangle and the idle
+    // call touch nothing that thread does, so the requests a host makes most
+    // often never wait, nor hold up a tick that is calling the host.
+    case effEditOpen: {
+        const uilock::Guard guard;
         if (!attachedEditor) return 0;
         return attachedEditor->openWindow(ptr);
-    case effEditClose:
+    }
+    case effEditClose: {
+        const uilock::Guard guard;
         if (attachedEditor) attachedEditor->closeWindow();
         return 0;
+    }
     case effEditIdle:
         if (attachedEditor) attachedEditor->onIdle();
         return 0;
@@ -176,6 +185,9 @@ intptr_t VSTCALLBACK EffectBase::dispatchEntry(AEffect* effect, int32_t opcode, 
     if (!effect || !effect->object) return 0;
     EffectBase* self = fromRecord(effect);
     if (opcode == effClose) {
+        // No editor tick may run while the instance is taken apart (its
+        // destructor closes a window the host left open).
+        const uilock::Guard guard;
         self->dispatch(opcode, index, value, ptr, opt);
         // Named ownership point: the instance was handed to the host by main.
         delete self;

@@ -1,5 +1,6 @@
 // The software window layer: windows, classes, timers, capture and cursor,
-// device contexts over 24-bit pixel buffers, and bitmap resources.
+// device contexts over 24-bit pixel buffers, and bitmap resources. Windows
+// inside an X11 window are shown there by the X11 face (x11_face.cpp).
 #include "platform/soft_win32.h"
 
 #include <algorithm>
@@ -11,6 +12,8 @@
 #include <vector>
 
 #include "platform/soft_win32_driver.h"
+#include "platform/ui_lock.h"
+#include "platform/x11_embedding.h"
 
 namespace {
 
@@ -24,10 +27,13 @@ constexpr std::size_t kMaxClassName = 256;
 constexpr UINT kMinTimerInterval = 10;
 constexpr std::uint32_t kBtnFaceColour = 0xF0F0F0;
 
+using Clock = softwin::embedded::Clock;
+
 struct Timer {
     UINT interval = 0;
-    std::uint64_t elapsed = 0;
+    std::uint64_t elapsed = 0;  // simulated time, for windows of the layer alone
     TIMERPROC proc = nullptr;
+    Clock::time_point due{};  // real time, for windows shown in X11
 };
 
 struct Window {
@@ -42,6 +48,10 @@ struct Window {
     std::map<UINT_PTR, Timer> timers;
     bool invalid = false;  // waits for WM_PAINT, as a newly shown window does
     bool destroying = false;
+    bool dirty = false;  // drawn into since it was last shown
+    // Set when the window lives inside an X11 window: its paints and timers
+    // are then delivered by real time, not by advance().
+    x11face::EmbeddingPtr embedding;
 };
 
 struct Bitmap {
@@ -259,11 +269,28 @@ void forgetWindow(std::uintptr_t id) {
     s.windows.erase(id);
 }
 
+// X11 window ids are 29 bits; a larger handle cannot name one.
+constexpr std::uintptr_t kMaxX11WindowId = 0x1FFFFFFF;
+
+void show(Window& window) {
+    if (window.embedding) x11face::present(*window.embedding, window.surface);
+    window.dirty = false;
+}
+
+void fireTimer(HWND handle, UINT_PTR timerId, const Timer& timer, std::uint64_t time) {
+    if (timer.proc) {
+        timer.proc(handle, WM_TIMER, timerId, static_cast<DWORD>(time));
+    } else {
+        softwin::sendMessage(handle, WM_TIMER, timerId, 0);
+    }
+}
+
 }  // namespace
 
 // ---- window classes and windows
 
 ATOM RegisterClassA(const WNDCLASSA* windowClass) {
+    const uilock::Guard guard;
     if (!windowClass || !windowClass->lpfnWndProc || !usableName(windowClass->lpszClassName)) return 0;
     State& s = state();
     for (const auto& existing : s.classes) {
@@ -276,6 +303,7 @@ ATOM RegisterClassA(const WNDCLASSA* windowClass) {
 }
 
 BOOL UnregisterClassA(LPCSTR className, HINSTANCE instance) {
+    const uilock::Guard guard;
     if (!usableName(className)) return FALSE;
     State& s = state();
     for (auto it = s.classes.begin(); it != s.classes.end(); ++it) {
@@ -292,10 +320,20 @@ BOOL UnregisterClassA(LPCSTR className, HINSTANCE instance) {
 
 HWND CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR windowName, DWORD style, int /*x*/, int /*y*/,
                      int width, int height, HWND parent, HMENU /*menu*/, HINSTANCE /*instance*/, LPVOID /*param*/) {
+    const uilock::Guard guard;
     const WindowClass* windowClass = findClass(className);
     if (!windowClass || !sizeAllowed(width, height)) return nullptr;
     State& s = state();
     const std::uintptr_t id = s.allocateId();
+    // A child of something that is none of our windows: the host's X11 window.
+    // Without a display, or with an id that is no window there, there is no
+    // window at all rather than one nobody can see.
+    x11face::EmbeddingPtr embedding;
+    if ((style & WS_CHILD) && parent && !findWindow(parent)) {
+        if (idOf(parent) > kMaxX11WindowId) return nullptr;
+        embedding = x11face::embed(handleOf<HWND>(id), idOf(parent), width, height, (style & WS_VISIBLE) != 0);
+        if (!embedding) return nullptr;
+    }
     Window window;
     window.className = windowClass->name;
     if (windowName) window.title.assign(windowName, strnlen(windowName, kMaxClassName));
@@ -305,6 +343,7 @@ HWND CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR windowName, DWO
     window.background = windowClass->background;
     window.surface = blankImage(width, height);
     window.invalid = (style & WS_VISIBLE) != 0;
+    window.embedding = std::move(embedding);
     s.windows.emplace(id, std::move(window));
 
     // The window procedure sees creation before anyone has stored user data.
@@ -317,9 +356,13 @@ HWND CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR windowName, DWO
 }
 
 BOOL DestroyWindow(HWND handle) {
+    const uilock::Guard guard;
     Window* window = findWindow(handle);
     if (!window || window->destroying) return FALSE;
     window->destroying = true;
+    // The event thread stops and the X11 window goes first: nothing is
+    // delivered to a window that is being destroyed.
+    window->embedding.reset();
     softwin::sendMessage(handle, WM_DESTROY, 0, 0);
     softwin::sendMessage(handle, WM_NCDESTROY, 0, 0);
     forgetWindow(idOf(handle));
@@ -327,6 +370,7 @@ BOOL DestroyWindow(HWND handle) {
 }
 
 LRESULT DefWindowProcA(HWND handle, UINT message, WPARAM /*wParam*/, LPARAM /*lParam*/) {
+    const uilock::Guard guard;
     switch (message) {
     case WM_NCCREATE: return TRUE;
     case WM_PAINT: {
@@ -343,6 +387,7 @@ LRESULT DefWindowProcA(HWND handle, UINT message, WPARAM /*wParam*/, LPARAM /*lP
         auto brush = state().brushes.find(idOf(window->background));
         if (brush == state().brushes.end()) return 0;
         window->surface = blankImage(window->surface.width, window->surface.height, brush->second.colour);
+        show(*window);
         return 1;
     }
     default: return 0;
@@ -350,6 +395,7 @@ LRESULT DefWindowProcA(HWND handle, UINT message, WPARAM /*wParam*/, LPARAM /*lP
 }
 
 LONG_PTR SetWindowLongPtrA(HWND handle, int index, LONG_PTR value) {
+    const uilock::Guard guard;
     Window* window = findWindow(handle);
     if (!window || index != GWLP_USERDATA) return 0;
     const LONG_PTR previous = window->userData;
@@ -358,6 +404,7 @@ LONG_PTR SetWindowLongPtrA(HWND handle, int index, LONG_PTR value) {
 }
 
 LONG_PTR GetWindowLongPtrA(HWND handle, int index) {
+    const uilock::Guard guard;
     Window* window = findWindow(handle);
     if (!window) return 0;
     if (index == GWLP_USERDATA) return window->userData;
@@ -366,29 +413,38 @@ LONG_PTR GetWindowLongPtrA(HWND handle, int index) {
 }
 
 LONG SetWindowLongA(HWND handle, int index, LONG value) {
+    const uilock::Guard guard;
     return static_cast<LONG>(SetWindowLongPtrA(handle, index, value));
 }
 
 LONG GetWindowLongA(HWND handle, int index) {
+    const uilock::Guard guard;
     return static_cast<LONG>(GetWindowLongPtrA(handle, index));
 }
 
 // ---- timers, capture, cursor, brushes
 
 UINT_PTR SetTimer(HWND handle, UINT_PTR id, UINT milliseconds, TIMERPROC proc) {
+    const uilock::Guard guard;
     Window* window = findWindow(handle);
     if (!window || id == 0) return 0;
     Timer& timer = window->timers[id];
-    timer = Timer{std::max(milliseconds, kMinTimerInterval), 0, proc};
+    timer = Timer{std::max(milliseconds, kMinTimerInterval), 0, proc, {}};
+    if (window->embedding) {
+        timer.due = Clock::now() + std::chrono::milliseconds(timer.interval);
+        x11face::timersChanged(*window->embedding);
+    }
     return id;
 }
 
 BOOL KillTimer(HWND handle, UINT_PTR id) {
+    const uilock::Guard guard;
     Window* window = findWindow(handle);
     return window && window->timers.erase(id) == 1 ? TRUE : FALSE;
 }
 
 HWND SetCapture(HWND handle) {
+    const uilock::Guard guard;
     State& s = state();
     if (!findWindow(handle)) return nullptr;
     const HWND previous = handleOf<HWND>(s.capture);
@@ -397,19 +453,25 @@ HWND SetCapture(HWND handle) {
 }
 
 BOOL ReleaseCapture() {
+    const uilock::Guard guard;
     state().capture = 0;
     return TRUE;
 }
 
-HWND GetCapture() { return handleOf<HWND>(state().capture); }
+HWND GetCapture() {
+    const uilock::Guard guard;
+    return handleOf<HWND>(state().capture);
+}
 
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
+    const uilock::Guard guard;
     // Only the system's own cursors exist; the library carries none.
     if (instance || name != IDC_ARROW) return nullptr;
     return handleOf<HCURSOR>(state().arrowCursor);
 }
 
 HCURSOR SetCursor(HCURSOR cursor) {
+    const uilock::Guard guard;
     State& s = state();
     const HCURSOR previous = handleOf<HCURSOR>(s.cursor);
     s.cursor = idOf(cursor);
@@ -417,6 +479,7 @@ HCURSOR SetCursor(HCURSOR cursor) {
 }
 
 HBRUSH GetSysColorBrush(int index) {
+    const uilock::Guard guard;
     if (index < 0 || index > 30) return nullptr;
     State& s = state();
     auto it = s.systemBrushes.find(index);
@@ -430,6 +493,7 @@ HBRUSH GetSysColorBrush(int index) {
 // ---- device contexts and bitmaps
 
 HDC GetDC(HWND handle) {
+    const uilock::Guard guard;
     State& s = state();
     if (s.getDcFails || !findWindow(handle)) return nullptr;
     const std::uintptr_t id = s.allocateId();
@@ -438,13 +502,17 @@ HDC GetDC(HWND handle) {
 }
 
 int ReleaseDC(HWND handle, HDC dcHandle) {
+    const uilock::Guard guard;
     Dc* dc = findDc(dcHandle);
     if (!dc || dc->window == 0 || dc->window != idOf(handle)) return 0;
+    // What was drawn through the DC reaches the screen now, in one piece.
+    if (Window* window = findWindow(handle); window && window->dirty) show(*window);
     state().dcs.erase(idOf(dcHandle));
     return 1;
 }
 
 HDC CreateCompatibleDC(HDC dcHandle) {
+    const uilock::Guard guard;
     if (dcHandle && !findDc(dcHandle)) return nullptr;
     State& s = state();
     const std::uintptr_t id = s.allocateId();
@@ -453,6 +521,7 @@ HDC CreateCompatibleDC(HDC dcHandle) {
 }
 
 BOOL DeleteDC(HDC dcHandle) {
+    const uilock::Guard guard;
     Dc* dc = findDc(dcHandle);
     if (!dc || dc->window) return FALSE;  // a window's DC goes back with ReleaseDC
     if (Bitmap* bitmap = findBitmap(dc->bitmap); bitmap && !bitmap->stock) bitmap->selectedInto = 0;
@@ -461,11 +530,13 @@ BOOL DeleteDC(HDC dcHandle) {
 }
 
 HBITMAP CreateCompatibleBitmap(HDC dcHandle, int width, int height) {
+    const uilock::Guard guard;
     if (!findDc(dcHandle) || !sizeAllowed(width, height)) return nullptr;
     return handleOf<HBITMAP>(newBitmap(blankImage(width, height)));
 }
 
 HGDIOBJ SelectObject(HDC dcHandle, HGDIOBJ object) {
+    const uilock::Guard guard;
     Dc* dc = findDc(dcHandle);
     Bitmap* bitmap = findBitmap(idOf(object));
     if (!dc || dc->window || !bitmap) return nullptr;
@@ -480,6 +551,7 @@ HGDIOBJ SelectObject(HDC dcHandle, HGDIOBJ object) {
 }
 
 BOOL DeleteObject(HGDIOBJ object) {
+    const uilock::Guard guard;
     State& s = state();
     const std::uintptr_t id = idOf(object);
     if (Bitmap* bitmap = findBitmap(id)) {
@@ -492,6 +564,7 @@ BOOL DeleteObject(HGDIOBJ object) {
 }
 
 BOOL BitBlt(HDC destination, int x, int y, int width, int height, HDC source, int sourceX, int sourceY, DWORD rop) {
+    const uilock::Guard guard;
     if (rop != SRCCOPY && rop != SRCAND && rop != SRCPAINT) return FALSE;
     Image* target = surfaceOf(destination);
     Image* from = surfaceOf(source);
@@ -507,6 +580,7 @@ BOOL BitBlt(HDC destination, int x, int y, int width, int height, HDC source, in
     clip(x, sourceX, width, target->width, from->width, firstColumn, lastColumn);
     clip(y, sourceY, height, target->height, from->height, firstRow, lastRow);
     if (firstColumn >= lastColumn || firstRow >= lastRow) return TRUE;
+    if (const Dc* dc = findDc(destination); dc->window) state().windows.at(dc->window).dirty = true;
 
     // Blitting within one picture reads the source as it was before the copy.
     Image copy;
@@ -526,6 +600,7 @@ BOOL BitBlt(HDC destination, int x, int y, int width, int height, HDC source, in
 }
 
 HANDLE LoadImageA(HINSTANCE /*instance*/, LPCSTR name, UINT type, int /*width*/, int /*height*/, UINT flags) {
+    const uilock::Guard guard;
     // Only numbered bitmap resources of our own library; no files, no scaling.
     if (type != IMAGE_BITMAP || flags != 0 || !name || !IS_INTRESOURCE(name)) return nullptr;
     const int id = static_cast<int>(reinterpret_cast<ULONG_PTR>(name));
@@ -539,6 +614,7 @@ HANDLE LoadImageA(HINSTANCE /*instance*/, LPCSTR name, UINT type, int /*width*/,
 namespace softwin {
 
 LRESULT sendMessage(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
+    const uilock::Guard guard;
     Window* window = findWindow(handle);
     if (!window) return 0;
     const WNDPROC proc = window->proc;  // the record may move while the procedure runs
@@ -546,6 +622,7 @@ LRESULT sendMessage(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT sendMouse(HWND window, UINT message, int x, int y) {
+    const uilock::Guard guard;
     WPARAM keys = 0;
     if (message == WM_LBUTTONDOWN) keys = 0x0001;  // MK_LBUTTON
     if (message == WM_RBUTTONDOWN) keys = 0x0002;  // MK_RBUTTON
@@ -553,12 +630,14 @@ LRESULT sendMouse(HWND window, UINT message, int x, int y) {
 }
 
 void advance(unsigned milliseconds) {
+    const uilock::Guard guard;
     State& s = state();
     s.clock += milliseconds;
     // Pending paints come before timers, as in a Win32 message loop.
     std::vector<std::uintptr_t> invalid;
+    // Windows shown in X11 run on real time instead.
     for (const auto& [id, window] : s.windows) {
-        if (window.invalid) invalid.push_back(id);
+        if (window.invalid && !window.embedding) invalid.push_back(id);
     }
     for (const std::uintptr_t id : invalid) {
         sendMessage(handleOf<HWND>(id), WM_PAINT, 0, 0);
@@ -567,6 +646,7 @@ void advance(unsigned milliseconds) {
     }
     std::vector<std::pair<std::uintptr_t, UINT_PTR>> due;
     for (auto& [id, window] : s.windows) {
+        if (window.embedding) continue;
         for (auto& [timerId, timer] : window.timers) {
             timer.elapsed += milliseconds;
             if (timer.elapsed >= timer.interval) {
@@ -581,29 +661,31 @@ void advance(unsigned milliseconds) {
         if (!window) continue;
         auto timer = window->timers.find(timerId);
         if (timer == window->timers.end()) continue;
-        if (timer->second.proc) {
-            timer->second.proc(handleOf<HWND>(id), WM_TIMER, timerId, static_cast<DWORD>(s.clock));
-        } else {
-            sendMessage(handleOf<HWND>(id), WM_TIMER, timerId, 0);
-        }
+        fireTimer(handleOf<HWND>(id), timerId, timer->second, s.clock);
     }
 }
 
-std::uint64_t now() { return state().clock; }
+std::uint64_t now() {
+    const uilock::Guard guard;
+    return state().clock;
+}
 
 std::optional<Image> windowPixels(HWND handle) {
+    const uilock::Guard guard;
     const Window* window = findWindow(handle);
     if (!window) return std::nullopt;
     return window->surface;
 }
 
 std::optional<Image> bitmapPixels(HBITMAP handle) {
+    const uilock::Guard guard;
     const Bitmap* bitmap = findBitmap(idOf(handle));
     if (!bitmap || bitmap->stock) return std::nullopt;
     return bitmap->pixels;
 }
 
 HWND lastWindow(const char* className) {
+    const uilock::Guard guard;
     const auto& windows = state().windows;
     for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
         if (!className || sameName(it->second.className, className)) return handleOf<HWND>(it->first);
@@ -612,56 +694,80 @@ HWND lastWindow(const char* className) {
 }
 
 std::vector<HWND> liveWindows() {
+    const uilock::Guard guard;
     std::vector<HWND> handles;
     for (const auto& entry : state().windows) handles.push_back(handleOf<HWND>(entry.first));
     return handles;
 }
 
-bool isWindow(HWND handle) { return findWindow(handle) != nullptr; }
+bool isWindow(HWND handle) {
+    const uilock::Guard guard;
+    return findWindow(handle) != nullptr;
+}
 
 void invalidate(HWND handle) {
+    const uilock::Guard guard;
     if (Window* window = findWindow(handle)) window->invalid = true;
 }
 
 HWND windowParent(HWND handle) {
+    const uilock::Guard guard;
     const Window* window = findWindow(handle);
     return window ? window->parent : nullptr;
 }
 
 std::string windowClassName(HWND handle) {
+    const uilock::Guard guard;
     const Window* window = findWindow(handle);
     return window ? window->className : std::string();
 }
 
 std::string windowTitle(HWND handle) {
+    const uilock::Guard guard;
     const Window* window = findWindow(handle);
     return window ? window->title : std::string();
 }
 
 DWORD windowStyle(HWND handle) {
+    const uilock::Guard guard;
     const Window* window = findWindow(handle);
     return window ? window->style : 0;
 }
 
 bool hasTimer(HWND handle, UINT_PTR id) {
+    const uilock::Guard guard;
     const Window* window = findWindow(handle);
     return window && window->timers.count(id) == 1;
 }
 
 std::size_t liveGdiObjects() {
+    const uilock::Guard guard;
     const State& s = state();
     return s.dcs.size() + s.bitmaps.size() - 1;  // less the stock bitmap
 }
 
-std::size_t registeredClassCount() { return state().classes.size(); }
+std::size_t registeredClassCount() {
+    const uilock::Guard guard;
+    return state().classes.size();
+}
 
-bool isClassRegistered(const char* className) { return findClass(className) != nullptr; }
+bool isClassRegistered(const char* className) {
+    const uilock::Guard guard;
+    return findClass(className) != nullptr;
+}
 
-HCURSOR currentCursor() { return handleOf<HCURSOR>(state().cursor); }
+HCURSOR currentCursor() {
+    const uilock::Guard guard;
+    return handleOf<HCURSOR>(state().cursor);
+}
 
-HCURSOR arrowCursor() { return handleOf<HCURSOR>(state().arrowCursor); }
+HCURSOR arrowCursor() {
+    const uilock::Guard guard;
+    return handleOf<HCURSOR>(state().arrowCursor);
+}
 
 void setBitmapResource(int id, std::vector<std::uint8_t> bmpFile) {
+    const uilock::Guard guard;
     auto& overrides = state().resourceOverrides;
     if (bmpFile.empty()) {
         overrides.erase(id);
@@ -670,9 +776,13 @@ void setBitmapResource(int id, std::vector<std::uint8_t> bmpFile) {
     }
 }
 
-void clearBitmapResources() { state().resourceOverrides.clear(); }
+void clearBitmapResources() {
+    const uilock::Guard guard;
+    state().resourceOverrides.clear();
+}
 
 std::vector<std::uint8_t> bitmapResource(int id) {
+    const uilock::Guard guard;
     const auto& overrides = state().resourceOverrides;
     if (auto it = overrides.find(id); it != overrides.end()) return it->second;
     std::size_t count = 0;
@@ -683,6 +793,59 @@ std::vector<std::uint8_t> bitmapResource(int id) {
     return {};
 }
 
-void setGetDcFailure(bool fail) { state().getDcFails = fail; }
+void setGetDcFailure(bool fail) {
+    const uilock::Guard guard;
+    state().getDcFails = fail;
+}
 
 }  // namespace softwin
+
+namespace softwin::embedded {
+
+x11face::Embedding* embeddingOf(HWND handle) {
+    const uilock::Guard guard;
+    Window* window = findWindow(handle);
+    return window ? window->embedding.get() : nullptr;
+}
+
+void deliverPaint(HWND handle) {
+    const uilock::Guard guard;
+    Window* window = findWindow(handle);
+    if (!window || !window->invalid) return;
+    sendMessage(handle, WM_PAINT, 0, 0);
+    // A procedure that never validates would be painted forever.
+    if ((window = findWindow(handle))) window->invalid = false;
+}
+
+std::optional<Clock::time_point> fireDueTimers(HWND handle, Clock::time_point now) {
+    const uilock::Guard guard;
+    deliverPaint(handle);
+    Window* window = findWindow(handle);
+    if (!window || !window->embedding) return std::nullopt;
+    std::vector<UINT_PTR> due;
+    for (auto& [timerId, timer] : window->timers) {
+        if (now < timer.due) continue;
+        due.push_back(timerId);
+        // Keep the rate on average; after a stall, missed periods merge into one.
+        timer.due += std::chrono::milliseconds(timer.interval);
+        if (timer.due <= now) timer.due = now + std::chrono::milliseconds(timer.interval);
+    }
+    const std::uint64_t time = static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count());
+    for (const UINT_PTR timerId : due) {
+        // A procedure may close windows or kill timers; deliver only what is still there.
+        window = findWindow(handle);
+        if (!window) return std::nullopt;
+        auto timer = window->timers.find(timerId);
+        if (timer != window->timers.end()) fireTimer(handle, timerId, timer->second, time);
+    }
+    window = findWindow(handle);
+    if (!window) return std::nullopt;
+    std::optional<Clock::time_point> next;
+    for (const auto& entry : window->timers) {
+        if (!next || entry.second.due < *next) next = entry.second.due;
+    }
+    return next;
+}
+
+}  // namespace softwin::embedded

@@ -1,16 +1,19 @@
 // Software stand-in for the USER32 and GDI32 calls the editor makes, for
 // builds without Win32. Names, argument order and results follow Win32 so the
-// editor code is the same on both. Windows and their timers exist only in
-// memory: messages and timer ticks are delivered by whoever drives the layer
-// (see platform/soft_win32_driver.h), and every window owns a 24-bit surface
-// that the last copies into its device context left behind.
+// editor code is the same on both. Windows and their timers exist in memory:
+// messages and timer ticks are delivered by whoever drives the layer (see
+// platform/soft_win32_driver.h), and every window owns a 24-bit surface that
+// the last copies into its device context left behind. A child window created
+// inside a host's X11 window is also shown there, and gets its input and its
+// timer ticks from the X11 face (platform/x11_face.h).
 //
 // Every handle is checked against the live objects before it is used, so a
-// stale, foreign (an X11 window id from a host) or garbage handle makes the
-// call fail as Win32 does, never crash.
+// stale, foreign or garbage handle makes the call fail as Win32 does, never
+// crash.
 //
-// Like Win32 windows, everything here belongs to the user-interface thread:
-// the layer takes no locks.
+// Every call takes the user-interface lock (platform/ui_lock.h), which is
+// held while a window procedure runs: the host's threads and the event
+// threads of X11 windows take turns.
 #pragma once
 
 #include <cstdint>

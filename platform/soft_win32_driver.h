@@ -1,7 +1,7 @@
 // Driving the software window layer from tests and tools: the part a window
 // system would do by itself (deliver input, fire timers, put pixels on the
 // screen) is done here on request, plus looking into the layer's state.
-// Everything runs on the caller's thread, as the user-interface thread would.
+// Everything runs on the caller's thread, under the user-interface lock.
 #pragma once
 
 #include <cstddef>
@@ -37,7 +37,8 @@ LRESULT sendMouse(HWND window, UINT message, int x, int y);
 
 /// Lets `milliseconds` pass: pending WM_PAINTs are delivered first (a new
 /// visible window needs one), then every timer whose interval has elapsed
-/// fires once (Win32 merges missed periods into one WM_TIMER).
+/// fires once (Win32 merges missed periods into one WM_TIMER). Windows shown
+/// in X11 are left out: they run on real time.
 void advance(unsigned milliseconds);
 /// One 50 ms editor tick.
 inline void tick() { advance(50); }
@@ -55,7 +56,7 @@ std::vector<HWND> liveWindows();
 bool isWindow(HWND window);
 /// Marks the window for a WM_PAINT on the next advance, as an uncovered window would be.
 void invalidate(HWND window);
-/// The parent handle as given at creation: kept, never looked into.
+/// The parent handle as given at creation.
 HWND windowParent(HWND window);
 std::string windowClassName(HWND window);
 std::string windowTitle(HWND window);

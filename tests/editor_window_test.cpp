@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/editor_fixture.h"
+#include "tests/support/scoped_environment.h"
 
 namespace {
 
@@ -24,14 +25,19 @@ TEST_F(EditorWindow, RectangleIsFixedWhetherOpenOrNot) {
 }
 
 TEST_F(EditorWindow, OpensAChildWindowWithATimerInsideTheHostsWindow) {
-    // On Linux a host hands over an X11 window id: kept, never looked into.
-    const auto x11Parent = reinterpret_cast<void*>(std::uintptr_t{0x3a00007});
-    HWND window = open(x11Parent);
+    // A host window of the software layer itself: the editor's is its child in memory.
+    WNDCLASSA hostClass{};
+    hostClass.lpfnWndProc = DefWindowProcA;
+    hostClass.lpszClassName = "editorhostframe";
+    ASSERT_NE(RegisterClassA(&hostClass), 0);
+    const HWND hostWindow = CreateWindowExA(0, "editorhostframe", "host", WS_VISIBLE, 0, 0, 500, 140, nullptr,
+                                            nullptr, nullptr, nullptr);
+    HWND window = open(hostWindow);
     ASSERT_TRUE(softwin::isWindow(window));
     EXPECT_EQ(softwin::windowClassName(window), "varnoxclass");
     EXPECT_EQ(softwin::windowTitle(window), "varnox");
     EXPECT_EQ(softwin::windowStyle(window), 0x50000000u);
-    EXPECT_EQ(softwin::windowParent(window), x11Parent);
+    EXPECT_EQ(softwin::windowParent(window), hostWindow);
     EXPECT_TRUE(softwin::hasTimer(window, 1));
     EXPECT_EQ(editor().timerId, 1u);
     EXPECT_EQ(editor().isOpen, 1);
@@ -42,6 +48,27 @@ TEST_F(EditorWindow, OpensAChildWindowWithATimerInsideTheHostsWindow) {
     close();
     EXPECT_FALSE(softwin::isWindow(window));
     EXPECT_EQ(editor().isOpen, 0);
+    DestroyWindow(hostWindow);
+    UnregisterClassA("editorhostframe", nullptr);
+}
+
+TEST_F(EditorWindow, NoEditorInAParentThatIsNoWindow) {
+    // On Linux a host hands over an X11 window id; without a display that
+    // knows it as a window there is nothing to show the editor in.
+    const ScopedEnvironment noDisplay("DISPLAY", nullptr);
+    for (const std::uintptr_t id : {std::uintptr_t{0x3a00007}, std::uintptr_t{0x5a5a0000}}) {
+        EXPECT_EQ(instance->dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(id)), 0) << id;
+        EXPECT_EQ(editor().isOpen, 0);
+        EXPECT_EQ(editor().window, nullptr);
+        EXPECT_EQ(SkinEditor::openEditorCount(), 0);
+        EXPECT_FALSE(softwin::isClassRegistered("varnoxclass"));
+        EXPECT_EQ(softwin::liveGdiObjects(), gdiBefore);
+        close();
+    }
+    open();
+    tick();
+    EXPECT_EQ(frame(), skinart::startFrame().pixels);
+    close();
 }
 
 TEST_F(EditorWindow, HeadlessOpenWithoutParentStillTicksAndDraws) {

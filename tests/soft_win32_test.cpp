@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/soft_win32_driver.h"
+#include "tests/support/scoped_environment.h"
 #include "tests/support/skin_art.h"
 
 namespace {
@@ -232,14 +233,27 @@ TEST_F(SoftWin32Test, ForeignAndStaleHandlesFailWithoutHarm) {
     EXPECT_FALSE(DeleteObject(reinterpret_cast<HGDIOBJ>(0x5678)));
 }
 
-TEST_F(SoftWin32Test, ParentIsKeptButNeverUsed) {
-    const auto x11Window = reinterpret_cast<HWND>(0x3a00007);
-    HWND child = create(8, 4, x11Window);
+TEST_F(SoftWin32Test, ParentsOfTheLayerAreKeptForeignOnesMustBeX11Windows) {
+    HWND parent = create(8, 4, nullptr);
+    HWND child = create(8, 4, parent);
     ASSERT_NE(child, nullptr);
-    EXPECT_EQ(softwin::windowParent(child), x11Window);
-    HWND orphan = create(8, 4, nullptr);
-    ASSERT_NE(orphan, nullptr);
-    EXPECT_EQ(softwin::windowParent(orphan), nullptr);
+    EXPECT_EQ(softwin::windowParent(child), parent);
+    EXPECT_EQ(softwin::windowParent(parent), nullptr);
+
+    // A child of anything else lives in an X11 window, which these are not:
+    // an id beyond X11's 29 bits, and one with no display to know it.
+    const ScopedEnvironment noDisplay("DISPLAY", nullptr);
+    const std::size_t windows = softwin::liveWindows().size();
+    for (const std::uintptr_t id : {std::uintptr_t{0x5a5a0000}, std::uintptr_t{0x3a00007}}) {
+        EXPECT_EQ(create(8, 4, reinterpret_cast<HWND>(id)), nullptr) << id;
+        // As an owner of a window that is no child it is only kept.
+        HWND owned = CreateWindowExA(0, "softtestclass", "t", WS_VISIBLE, 0, 0, 8, 4, reinterpret_cast<HWND>(id),
+                                     nullptr, nullptr, nullptr);
+        ASSERT_NE(owned, nullptr);
+        EXPECT_EQ(softwin::windowParent(owned), reinterpret_cast<HWND>(id));
+        DestroyWindow(owned);
+    }
+    EXPECT_EQ(softwin::liveWindows().size(), windows);
 }
 
 TEST_F(SoftWin32Test, BitmapSelectionFollowsGdiRules) {

@@ -4,6 +4,7 @@
 // past what an opcode may write, an unclean output sample, a parameter read
 // outside 0..1, or windows and GDI objects left behind after the last close.
 #include <cmath>
+#include <cstdlib>
 #include <vector>
 
 #include "host/effect_base.h"
@@ -74,6 +75,9 @@ public:
 
 private:
     void open() {
+        // Random parent handles must never reach a real display, where they
+        // could name somebody's window.
+        ::unsetenv("DISPLAY");
         effect_ = createEffectInstance(&hostCallback);
         check(effect_ != nullptr && effect_->magic == kEffectMagic, "main made no instance");
     }
@@ -98,7 +102,8 @@ private:
             return;
         }
         if (pointerKind == 3 && opcode == effEditOpen) {
-            // A parent handle from another window system: kept, never looked into.
+            // A parent handle from another window system: an X11 window id at
+            // best, which no display is there to know (see open()).
             effect_->dispatcher(effect_, opcode, index, value,
                                 reinterpret_cast<void*>(input_.raw<std::uintptr_t>()), opt);
             return;

@@ -28,8 +28,9 @@ std::optional<intptr_t> expectedAnswer(int32_t opcode, int32_t index, int32_t pr
         case effGetProgram:
             return program;
         case effEditGetRect:
-        case effEditOpen:
             return 1;
+        case effEditOpen:
+            return 0;  // the buffer's address is no window
         case effIdentify:
             return fourCharCode('N', 'v', 'E', 'f');
         case effCanBeAutomated:
