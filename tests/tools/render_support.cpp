@@ -222,9 +222,9 @@ int RenderTest::finish(pid_t child) {
     return exitCodeOf(status);
 }
 
-std::vector<std::string> RenderTest::outputFiles() const {
+std::vector<std::string> filesIn(const fs::path& folder) {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(root / "out")) names.push_back(entry.path().filename());
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
     std::sort(names.begin(), names.end());
     return names;
 }

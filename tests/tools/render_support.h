@@ -64,6 +64,9 @@ struct RunOptions {
     std::string folder;          // working folder
 };
 
+/// Every name in `folder`, hidden ones included, sorted.
+std::vector<std::string> filesIn(const fs::path& folder);
+
 /// Exit code of a waited-for child, or 1000 + signal when a signal ended it.
 int exitCodeOf(int status);
 
@@ -84,8 +87,8 @@ protected:
 
     std::string in(const std::string& name) const { return (root / "in" / name).string(); }
     std::string out(const std::string& name) const { return (root / "out" / name).string(); }
-    /// Every name in out/, hidden ones included.
-    std::vector<std::string> outputFiles() const;
+    /// Every name in out/, hidden ones included, sorted.
+    std::vector<std::string> outputFiles() const { return filesIn(root / "out"); }
 
     fs::path root;
 };

@@ -14,12 +14,12 @@
 
 namespace {
 
-// libsndfile's messages carry a "System error : " prefix and a final period;
-// the tool's one-line errors read better without both.
+// libsndfile's messages carry a "System error : " or "Error : " prefix and a
+// final period; the tool's one-line errors read better without both.
 std::string cleanMessage(const char* message) {
     std::string text = message != nullptr ? message : "unknown error";
-    const std::string prefix = "System error : ";
-    if (text.rfind(prefix, 0) == 0) text.erase(0, prefix.size());
+    for (const std::string prefix : {"System error : ", "Error : "})
+        if (text.rfind(prefix, 0) == 0) text.erase(0, prefix.size());
     while (!text.empty() && (text.back() == '.' || text.back() == '\n' || text.back() == ' ')) text.pop_back();
     return text;
 }
@@ -86,12 +86,13 @@ SoundFileReader::SoundFileReader(const std::string& path)
         openMemory(std::move(bytes));
         return;
     }
-    openDescriptor(opened);
+    openFile(path, opened);
 }
 
-void SoundFileReader::openDescriptor(int opened) {
+void SoundFileReader::openFile(const std::string& path, int opened) {
     descriptor = opened;
-    file = sf_open_fd(descriptor, SFM_READ, &info, SF_FALSE);
+    // By name: some readers (Sound Designer II) look for a companion file.
+    file = sf_open(path.c_str(), SFM_READ, &info);
     if (file == nullptr) {
         std::string reason = cleanMessage(sf_strerror(nullptr));
         close(descriptor);
@@ -100,7 +101,6 @@ void SoundFileReader::openDescriptor(int opened) {
     }
     struct stat status {};
     fstat(descriptor, &status);
-    // pread leaves the position libsndfile reads from alone.
     int fd = descriptor;
     checkHeader([fd](int64_t offset, void* buffer, size_t size) -> size_t {
         ssize_t got = pread(fd, buffer, size, offset);
@@ -159,7 +159,7 @@ std::optional<std::string> SoundFileReader::damage() const {
 }
 
 SoundFileWriter::SoundFileWriter(OutputFile& output, int format, int channels, int sampleRate, bool dither)
-    : output(output), format(format), channelCount(channels) {
+    : output(output), format(format), channelCount(channels), sampleRate(sampleRate) {
     SF_INFO info{};
     info.format = format;
     info.channels = channels;
@@ -199,28 +199,45 @@ void SoundFileWriter::write(const float* interleaved, int64_t frameCount) {
 }
 
 void SoundFileWriter::commit() {
-    // An encoder that starts its stream with the first samples (FLAC) writes
-    // nothing at all for an empty input unless asked to now.
-    if (framesWritten == 0) sf_command(file, SFC_UPDATE_HEADER_NOW, nullptr, 0);
     // sf_close writes the header sizes; a failure there (a full disk) is a
     // failed output, not a finished one.
     int closeError = sf_close(file);
     file = nullptr;
     if (closeError != 0) fail(cleanMessage(sf_error_number(closeError)));
-    if (framesWritten == 0 && !readable())
-        fail("the input holds no audio, and an empty " + containerName(format) + " file cannot be made");
-    if (memory) output.commit(memory->content());
-    else output.commit();
+    if (framesWritten == 0) {
+        std::optional<std::vector<unsigned char>> empty = emptyFile();
+        if (!empty) fail("the input holds no audio, and libsndfile makes no valid empty " + containerName(format) + " (" +
+                         sampleFormatName(format) + ") file");
+        output.commit(*empty);
+    } else if (memory) {
+        output.commit(memory->content());
+    } else {
+        output.commit();
+    }
 }
 
-bool SoundFileWriter::readable() {
-    SF_INFO info{};
-    SNDFILE* check = nullptr;
-    MemoryFile copy(memory ? memory->content() : std::vector<unsigned char>{});
-    if (memory) check = copy.open(SFM_READ, &info);
-    else check = sf_open(output.temporaryPath().c_str(), SFM_READ, &info);
-    if (check != nullptr) sf_close(check);
-    return check != nullptr;
+std::optional<std::vector<unsigned char>> SoundFileWriter::emptyFile() const {
+    // Encoders differ: most write a valid empty file when closed at once;
+    // some (FLAC, MP3) write nothing until told to write their header now,
+    // which others (Vorbis) would then write twice. Whatever reads back wins.
+    for (bool headerNow : {false, true}) {
+        MemoryFile attempt;
+        SF_INFO info{};
+        info.format = format;
+        info.channels = channelCount;
+        info.samplerate = sampleRate;
+        SNDFILE* written = attempt.open(SFM_WRITE, &info);
+        if (written == nullptr) return std::nullopt;
+        if (headerNow) sf_command(written, SFC_UPDATE_HEADER_NOW, nullptr, 0);
+        if (sf_close(written) != 0) continue;
+        MemoryFile check(attempt.content());
+        SF_INFO readInfo{};
+        if (SNDFILE* reading = check.open(SFM_READ, &readInfo)) {
+            sf_close(reading);
+            return attempt.content();
+        }
+    }
+    return std::nullopt;
 }
 
 std::string SoundFileWriter::description() const {

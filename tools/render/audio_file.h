@@ -39,7 +39,7 @@ public:
     std::optional<std::string> damage() const;
 
 private:
-    void openDescriptor(int descriptor);
+    void openFile(const std::string& path, int descriptor);
     void openMemory(std::vector<unsigned char> bytes);
     void checkHeader(const ByteReader& bytes, int64_t size);
 
@@ -71,11 +71,13 @@ public:
 
 private:
     [[noreturn]] void fail(const std::string& reason) const;
-    bool readable();
+    /// A valid file of this type without samples, where libsndfile makes one.
+    std::optional<std::vector<unsigned char>> emptyFile() const;
 
     OutputFile& output;
     int format;
     int channelCount;
+    int sampleRate;
     std::unique_ptr<MemoryFile> memory;
     SNDFILE* file = nullptr;
     std::optional<Quantiser> quantiser;

@@ -135,6 +135,12 @@ void OutputFile::commit() {
 }
 
 void OutputFile::commit(const std::vector<unsigned char>& bytes) {
+    if (!stream) {
+        if (ftruncate(temporaryDescriptor, 0) != 0) fail(std::strerror(errno));
+        writeAll(temporaryDescriptor, bytes);
+        commit();
+        return;
+    }
     int descriptor = STDOUT_FILENO;
     if (!toStandardOutput) {
         while ((descriptor = open(target.c_str(), O_WRONLY | O_CLOEXEC)) < 0) {
@@ -142,18 +148,34 @@ void OutputFile::commit(const std::vector<unsigned char>& bytes) {
             if (int signal = stopsignals::received()) throw interruptedError(signal);
         }
     }
-    size_t done = 0;
-    int failure = 0;
-    while (done < bytes.size() && failure == 0) {
-        ssize_t written = write(descriptor, bytes.data() + done, bytes.size() - done);
-        if (written > 0) done += static_cast<size_t>(written);
-        else if (written < 0 && errno == EINTR && stopsignals::received() == 0) continue;
-        else failure = written < 0 ? errno : EIO;
+    try {
+        writeAll(descriptor, bytes);
+    } catch (...) {
+        if (!toStandardOutput) close(descriptor);
+        throw;
     }
-    if (!toStandardOutput && close(descriptor) != 0 && failure == 0) failure = errno;
-    if (failure == EINTR) throw interruptedError(stopsignals::received());
-    if (failure != 0) fail(std::strerror(failure));
+    if (!toStandardOutput && close(descriptor) != 0) fail(std::strerror(errno));
     committed = true;
+}
+
+void OutputFile::writeAll(int descriptor, const std::vector<unsigned char>& bytes) const {
+    // The temporary file is written from its start, wherever libsndfile left
+    // its position; a pipe or device simply in order.
+    const bool positioned = !stream;
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const unsigned char* from = bytes.data() + done;
+        size_t count = bytes.size() - done;
+        ssize_t written = positioned ? pwrite(descriptor, from, count, static_cast<off_t>(done))
+                                     : write(descriptor, from, count);
+        if (written > 0) {
+            done += static_cast<size_t>(written);
+        } else if (written < 0 && errno == EINTR) {
+            if (int signal = stopsignals::received()) throw interruptedError(signal);
+        } else {
+            fail(std::strerror(written < 0 ? errno : EIO));
+        }
+    }
 }
 
 void OutputFile::discard() {

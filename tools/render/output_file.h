@@ -33,11 +33,13 @@ public:
     /// Files: flushes, gives the file the old one's mode and owner, and
     /// renames it over the destination.
     void commit();
-    /// Streams: writes `bytes` out.
+    /// The whole content at once: written out to a stream; put in the
+    /// temporary file in place of what it held, then as commit().
     void commit(const std::vector<unsigned char>& bytes);
 
 private:
     void claimTemporary();
+    void writeAll(int descriptor, const std::vector<unsigned char>& bytes) const;
     void discard();
     [[noreturn]] void fail(const std::string& reason) const;
 

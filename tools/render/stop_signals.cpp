@@ -36,6 +36,8 @@ void install() {
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;
     for (int signal : kStopSignals) sigaction(signal, &action, nullptr);
+    // A parent may hand its blocked signals down through exec.
+    unblockInThisThread();
     std::signal(SIGXFSZ, SIG_IGN);
 }
 
