@@ -281,7 +281,8 @@ Files:
                         extension tells none; with -o the outputs take TYPE as
                         their extension. It must agree with a known extension.
   --format float|24|16  Sample format of OUTPUT (default: that of INPUT where
-                        the output type holds it, else 24-bit; 24 for the demo).
+                        the output type holds it, else 24-bit; 24 for the
+                        demo).
   --no-dither           16- and 8-bit output is rounded to its steps by this
                         program after TPDF dither (two independent uniform
                         values of +-1/2 step added); this leaves the dither
@@ -355,10 +356,11 @@ Exit status: 0 success; 1 input, output or rendering failed; 2 bad command
 line (option, program, parameter, value, or files that clash: the same file
 in and out, two inputs for one output); 3 the plug-in did not load or made
 no instance; 4 a damaged input was rendered (see above); 128 + N stopped by
-signal N (130 Ctrl-C, 131 Ctrl-\, 129 hang-up, 143 kill); nothing of that
-run is then written. Command-line errors are found before any file is
+signal N (130 Ctrl-C, 131 Ctrl-\, 129 hang-up, 143 kill), and the file
+being written is not. Command-line errors are found before any file is
 opened. With -o: the status of the first file that failed, else 4 when an
-input was damaged; the other files are written all the same.
+input was damaged; the other files are written all the same, and a stop
+keeps those already finished.
 )";
     std::vector<std::string> extensions;
     for (const std::string& name : outputTypeNames()) extensions.push_back("." + name);
