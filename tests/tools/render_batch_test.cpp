@@ -4,7 +4,10 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <fstream>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -105,6 +108,23 @@ TEST_F(BatchTest, ClashesAreRefusedBeforeAnythingIsWritten) {
     const std::string before = slurp(in("a.wav"));
     ASSERT_EQ(run({"-o", (root / "in").string(), "--in-place", "--program", "9", in("a.wav")}).exitCode, 0);
     EXPECT_NE(slurp(in("a.wav")), before);
+}
+
+TEST_F(BatchTest, AStopKeepsTheFinishedFilesAndLeavesNoTemporaryOne) {
+    Audio input{1, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16, std::vector<float>(120 * 44100, 0.25f)};
+    writeAudio(in("long.wav"), input);
+    // One file at a time: c.aiff is done when long.wav's temporary file appears.
+    pid_t child = start({"-o", out(""), "-j", "1", "--block", "32", in("c.aiff"), in("long.wav"), in("a.wav")});
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (outputFiles().size() < 2 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_EQ(outputFiles().size(), 2u);
+    kill(child, SIGTERM);
+    EXPECT_EQ(finish(child), 128 + SIGTERM);
+    EXPECT_EQ(outputFiles(), std::vector<std::string>{"c.aiff"});
+    expectRendered("c.aiff", "c.aiff", 0);
+    EXPECT_NE(slurp(root / "stderr").find("interrupted by SIGTERM; 1 of 3 outputs were finished and kept"),
+              std::string::npos) << slurp(root / "stderr");
 }
 
 }  // namespace

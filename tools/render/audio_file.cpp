@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 
 #include "tools/render/file_types.h"
 #include "tools/render/output_file.h"
@@ -22,6 +23,18 @@ std::string cleanMessage(const char* message) {
         if (text.rfind(prefix, 0) == 0) text.erase(0, prefix.size());
     while (!text.empty() && (text.back() == '.' || text.back() == '\n' || text.back() == ' ')) text.pop_back();
     return text;
+}
+
+// libsndfile keeps the reason an open failed in one process-wide place:
+// opens from several files at once take turns, so that each gets its own.
+std::mutex openLock;
+
+template <typename Open>
+SNDFILE* openSerialised(Open open, std::string& reason) {
+    std::lock_guard<std::mutex> lock(openLock);
+    SNDFILE* file = open();
+    if (file == nullptr) reason = cleanMessage(sf_strerror(nullptr));
+    return file;
 }
 
 std::string containerName(int format) {
@@ -92,9 +105,9 @@ SoundFileReader::SoundFileReader(const std::string& path)
 void SoundFileReader::openFile(const std::string& path, int opened) {
     descriptor = opened;
     // By name: some readers (Sound Designer II) look for a companion file.
-    file = sf_open(path.c_str(), SFM_READ, &info);
+    std::string reason;
+    file = openSerialised([&] { return sf_open(path.c_str(), SFM_READ, &info); }, reason);
     if (file == nullptr) {
-        std::string reason = cleanMessage(sf_strerror(nullptr));
         close(descriptor);
         descriptor = -1;
         throw ToolError(kExitFailure, "unsupported " + shownName + ": " + reason);
@@ -110,8 +123,9 @@ void SoundFileReader::openFile(const std::string& path, int opened) {
 
 void SoundFileReader::openMemory(std::vector<unsigned char> bytes) {
     memory = std::make_unique<MemoryFile>(std::move(bytes));
-    file = memory->open(SFM_READ, &info);
-    if (file == nullptr) throw ToolError(kExitFailure, "unsupported " + shownName + ": " + cleanMessage(sf_strerror(nullptr)));
+    std::string reason;
+    file = openSerialised([&] { return memory->open(SFM_READ, &info); }, reason);
+    if (file == nullptr) throw ToolError(kExitFailure, "unsupported " + shownName + ": " + reason);
     const std::vector<unsigned char>& content = memory->content();
     checkHeader([&content](int64_t offset, void* buffer, size_t size) -> size_t {
         if (offset < 0 || static_cast<size_t>(offset) >= content.size()) return 0;
@@ -164,13 +178,12 @@ SoundFileWriter::SoundFileWriter(OutputFile& output, int format, int channels, i
     info.format = format;
     info.channels = channels;
     info.samplerate = sampleRate;
-    if (output.isStream()) {
-        memory = std::make_unique<MemoryFile>();
-        file = memory->open(SFM_WRITE, &info);
-    } else {
-        file = sf_open_fd(output.descriptor(), SFM_WRITE, &info, SF_FALSE);
-    }
-    if (file == nullptr) fail(cleanMessage(sf_strerror(nullptr)));
+    if (output.isStream()) memory = std::make_unique<MemoryFile>();
+    std::string reason;
+    file = openSerialised([&] {
+        return memory ? memory->open(SFM_WRITE, &info) : sf_open_fd(output.descriptor(), SFM_WRITE, &info, SF_FALSE);
+    }, reason);
+    if (file == nullptr) fail(reason);
     // Samples beyond full scale saturate in the formats libsndfile converts.
     sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
     if (int bits = quantisedBits(format)) quantiser.emplace(bits, dither);
@@ -226,13 +239,14 @@ std::optional<std::vector<unsigned char>> SoundFileWriter::emptyFile() const {
         info.format = format;
         info.channels = channelCount;
         info.samplerate = sampleRate;
-        SNDFILE* written = attempt.open(SFM_WRITE, &info);
+        std::string reason;
+        SNDFILE* written = openSerialised([&] { return attempt.open(SFM_WRITE, &info); }, reason);
         if (written == nullptr) return std::nullopt;
         if (headerNow) sf_command(written, SFC_UPDATE_HEADER_NOW, nullptr, 0);
         if (sf_close(written) != 0) continue;
         MemoryFile check(attempt.content());
         SF_INFO readInfo{};
-        if (SNDFILE* reading = check.open(SFM_READ, &readInfo)) {
+        if (SNDFILE* reading = openSerialised([&] { return check.open(SFM_READ, &readInfo); }, reason)) {
             sf_close(reading);
             return attempt.content();
         }

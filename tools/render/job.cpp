@@ -86,7 +86,7 @@ std::string summaryLine(const Job& job, PluginHost& host, const RenderPlan& plan
            "; real-time factor " + speed(result, audioSeconds);
 }
 
-JobResult render(const Job& job, const RenderPlan& plan, const JobProgress& progress) {
+JobResult renderFile(const Job& job, const RenderPlan& plan, const JobProgress& progress) {
     // The output first: a destination that cannot be written is found
     // before any time goes into reading and rendering.
     OutputFile output(job.output);
@@ -131,7 +131,7 @@ JobResult render(const Job& job, const RenderPlan& plan, const JobProgress& prog
 
 JobResult runJob(const Job& job, const RenderPlan& plan, const JobProgress& progress) {
     try {
-        return render(job, plan, progress);
+        return renderFile(job, plan, progress);
     } catch (const ToolError& error) {
         return JobResult{error.exitCode(), {}, {}, error.what()};
     } catch (const std::exception& error) {
