@@ -2,6 +2,7 @@
 // several at a time, the good ones written whatever happens to the others.
 #include <gtest/gtest.h>
 #include <sndfile.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -108,6 +109,20 @@ TEST_F(BatchTest, ClashesAreRefusedBeforeAnythingIsWritten) {
     const std::string before = slurp(in("a.wav"));
     ASSERT_EQ(run({"-o", (root / "in").string(), "--in-place", "--program", "9", in("a.wav")}).exitCode, 0);
     EXPECT_NE(slurp(in("a.wav")), before);
+}
+
+TEST_F(BatchTest, PipesWithNobodyAtTheOtherEndAreNotWaitedFor) {
+    // A worker cannot be interrupted while it waits, so it never does: a named
+    // pipe without a writer reads as empty, and a pipe as output is refused.
+    ASSERT_EQ(mkfifo(in("silent.wav").c_str(), 0600), 0);
+    fs::copy_file(in("a.wav"), in("piped.wav"));
+    ASSERT_EQ(mkfifo(out("piped.wav").c_str(), 0600), 0);
+    Result result = run({"-o", out(""), in("silent.wav"), in("piped.wav"), in("b.flac")});
+    EXPECT_EQ(result.exitCode, 1) << result.err;
+    EXPECT_NE(result.err.find("unsupported input '" + in("silent.wav") + "'"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("cannot write output '" + out("piped.wav") + "': a pipe"), std::string::npos)
+        << result.err;
+    EXPECT_EQ(outputFiles(), (std::vector<std::string>{"b.flac", "piped.wav"}));
 }
 
 TEST_F(BatchTest, AStopKeepsTheFinishedFilesAndLeavesNoTemporaryOne) {

@@ -65,7 +65,7 @@ std::vector<unsigned char> readAll(int descriptor, const std::string& shownName)
 
 }  // namespace
 
-SoundFileReader::SoundFileReader(const std::string& path)
+SoundFileReader::SoundFileReader(const std::string& path, bool waitForWriter)
     : shownName(path == "-" ? "standard input" : "input '" + path + "'") {
     if (path == "-") {
         if (isatty(STDIN_FILENO))
@@ -76,10 +76,13 @@ SoundFileReader::SoundFileReader(const std::string& path)
     // Opened here rather than by libsndfile: the system's reasons (no such
     // file, permission denied) are clearer than a decoder's.
     int opened = -1;
-    while ((opened = open(path.c_str(), O_RDONLY | O_CLOEXEC)) < 0) {
+    const int flags = O_RDONLY | O_CLOEXEC | (waitForWriter ? 0 : O_NONBLOCK);
+    while ((opened = open(path.c_str(), flags)) < 0) {
         if (errno != EINTR) throw ToolError(kExitFailure, "cannot read " + shownName + ": " + std::strerror(errno));
         if (int signal = stopsignals::received()) throw interruptedError(signal);
     }
+    // Reads wait for data again; a pipe without a writer reads as empty.
+    if (!waitForWriter) fcntl(opened, F_SETFL, fcntl(opened, F_GETFL) & ~O_NONBLOCK);
     struct stat status {};
     fstat(opened, &status);
     if (S_ISDIR(status.st_mode)) {

@@ -20,7 +20,9 @@ class SoundFileReader {
 public:
     /// Opens `path` ("-": standard input, read whole into memory, as are
     /// pipes) in any format libsndfile reads; throws ToolError with the reason.
-    explicit SoundFileReader(const std::string& path);
+    /// Without `waitForWriter` a named pipe nobody writes to reads as empty
+    /// instead of holding the open until someone does.
+    explicit SoundFileReader(const std::string& path, bool waitForWriter = true);
     ~SoundFileReader();
     SoundFileReader(const SoundFileReader&) = delete;
     SoundFileReader& operator=(const SoundFileReader&) = delete;

@@ -195,7 +195,7 @@ std::vector<Job> planJobs(const Options& options) {
             if (name.empty() || name == "." || name == "..") usageError("'" + input + "' names no file");
             if (!options.type.empty()) name.replace_extension(typeFor("-").name);
             std::string output = (fs::path(options.outputDir) / name).string();
-            jobs.push_back(Job{input, output, typeFor(output)});
+            jobs.push_back(Job{input, output, typeFor(output), true});
         }
         break;
     case Mode::List:

@@ -89,13 +89,14 @@ std::string summaryLine(const Job& job, PluginHost& host, const RenderPlan& plan
 JobResult renderFile(const Job& job, const RenderPlan& plan, const JobProgress& progress) {
     // The output first: a destination that cannot be written is found
     // before any time goes into reading and rendering.
-    OutputFile output(job.output);
+    OutputFile output(job.output, !job.inBatch);
     std::unique_ptr<SoundFileReader> reader;
     std::unique_ptr<AudioSource> source;
     if (job.input.empty()) {
         source = std::make_unique<MemorySource>(demoSamples(), kDemoChannels, kDemoSampleRate);
     } else {
-        reader = std::make_unique<SoundFileReader>(job.input);
+        // A worker thread's open is not cut short by a signal: it must not wait.
+        reader = std::make_unique<SoundFileReader>(job.input, !job.inBatch);
         source = std::make_unique<FileSource>(*reader);
     }
     const int channels = source->channels();

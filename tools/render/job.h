@@ -24,6 +24,7 @@ struct Job {
     std::string input;   // "-": standard input; empty: the built-in demo
     std::string output;  // "-": standard output
     OutputType type;
+    bool inBatch = false;  // rendered on a worker thread, into a folder
 };
 
 struct JobResult {

@@ -44,7 +44,7 @@ std::optional<FileIdentity> identityOf(const std::string& path, int standardStre
     return FileIdentity{info.st_dev, info.st_ino};
 }
 
-OutputFile::OutputFile(const std::string& path) : shownPath(path) {
+OutputFile::OutputFile(const std::string& path, bool streamAllowed) : shownPath(path) {
     if (path == "-") {
         if (isatty(STDOUT_FILENO)) fail("standard output is a terminal; redirect it or name a file");
         stream = toStandardOutput = true;
@@ -74,15 +74,17 @@ OutputFile::OutputFile(const std::string& path) : shownPath(path) {
     if (exists) {
         if (S_ISDIR(existing.st_mode)) fail("is a directory");
         if (S_ISFIFO(existing.st_mode) || S_ISCHR(existing.st_mode)) {
+            // Opening a pipe waits for its reader: only where a signal can cut the wait short.
+            if (!streamAllowed) fail("a pipe or device; files rendered into a folder go to files");
             stream = true;
             return;
         }
         if (!S_ISREG(existing.st_mode)) fail("not a regular file");
         // The file's own protection counts even for a user (root) whom the
         // system would let through: a write-protected file was protected on purpose.
-        if (access(target.c_str(), W_OK) != 0) fail(std::strerror(errno));
         if ((existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
             fail("the file is write-protected; remove the protection or the file first");
+        if (access(target.c_str(), W_OK) != 0) fail(std::strerror(errno));
         replacing = true;
     }
     claimTemporary();

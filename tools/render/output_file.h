@@ -15,8 +15,9 @@ class OutputFile {
 public:
     /// Resolves `path` ("-" is standard output) and, for a file, claims the
     /// temporary file. Throws ToolError (kExitFailure) for a directory, a
-    /// write-protected file, a missing folder, a terminal.
-    explicit OutputFile(const std::string& path);
+    /// write-protected file, a missing folder, a terminal, and for a pipe or
+    /// device unless `streamAllowed`.
+    explicit OutputFile(const std::string& path, bool streamAllowed = true);
     /// Removes the temporary file unless committed.
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
