@@ -87,6 +87,7 @@ std::string summaryLine(const Job& job, PluginHost& host, const RenderPlan& plan
 }
 
 JobResult renderFile(const Job& job, const RenderPlan& plan, const JobProgress& progress) {
+    if (int signal = stopsignals::received()) throw interruptedError(signal);
     // The output first: a destination that cannot be written is found
     // before any time goes into reading and rendering.
     OutputFile output(job.output, !job.inBatch);
