@@ -1,5 +1,6 @@
 #include "tools/render/controls.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -82,7 +83,7 @@ int findParameter(PluginHost& host, const std::string& name) {
 
 // The step whose displayed value lies nearest `wanted`, asking the plug-in
 // for the text of every step; the parameter is left at that step.
-void setByDisplayedValue(PluginHost& host, int index, const std::string& name, const std::string& text) {
+float setByDisplayedValue(PluginHost& host, int index, const std::string& name, const std::string& text) {
     std::string label = trim(host.parameterLabel(index));
     double wanted = 0.0;
     if (!parseNumber(text, label, wanted))
@@ -117,10 +118,17 @@ void setByDisplayedValue(PluginHost& host, int index, const std::string& name, c
             (distance < bestDistance + 1e-9 && std::fabs(middle[step] - wanted) < std::fabs(middle[best] - wanted)))
             best = step;
     }
-    host.setParameter(index, static_cast<float>(best) / kKnobSteps);
+    float value = static_cast<float>(best) / kKnobSteps;
+    host.setParameter(index, value);
+    return value;
 }
 
 }  // namespace
+
+std::string trimEnd(std::string text) {
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+}
 
 std::string normaliseName(const std::string& name) {
     std::string result;
@@ -150,7 +158,7 @@ int resolveProgram(PluginHost& host, const std::string& choice) {
     settingError("unknown program '" + choice + "' (see --list)");
 }
 
-void applySetting(PluginHost& host, const std::string& setting) {
+std::pair<int, float> applySetting(PluginHost& host, const std::string& setting) {
     size_t equals = setting.find('=');
     std::string name = trim(setting.substr(0, equals));
     std::string text = trim(setting.substr(equals + 1));
@@ -163,7 +171,7 @@ void applySetting(PluginHost& host, const std::string& setting) {
         if (!parseNumber(text, "", value) || value < 0.0 || value > 1.0)
             settingError(setting + ": a parameter index takes a normalised value from 0 to 1");
         host.setParameter(static_cast<int>(index), static_cast<float>(value));
-        return;
+        return {static_cast<int>(index), static_cast<float>(value)};
     }
 
     int found = findParameter(host, name);
@@ -171,9 +179,42 @@ void applySetting(PluginHost& host, const std::string& setting) {
         std::optional<bool> on = parseSwitch(text);
         if (!on) settingError(name + "=" + text + ": expected on or off");
         host.setParameter(found, *on ? 1.0f : 0.0f);
-        return;
+        return {found, *on ? 1.0f : 0.0f};
     }
-    setByDisplayedValue(host, found, name, text);
+    return {found, setByDisplayedValue(host, found, name, text)};
+}
+
+Preset resolvePreset(PluginHost& host, const std::optional<std::string>& program,
+                     const std::vector<std::string>& settings) {
+    Preset preset;
+    if (program) {
+        preset.program = resolveProgram(host, *program);
+        host.selectProgram(*preset.program);
+    }
+    for (const std::string& setting : settings) preset.values.push_back(applySetting(host, setting));
+    return preset;
+}
+
+void applyPreset(PluginHost& host, const Preset& preset) {
+    if (preset.program) host.selectProgram(*preset.program);
+    for (const auto& [index, value] : preset.values) host.setParameter(index, value);
+}
+
+std::string presetText(PluginHost& host, const Preset& preset) {
+    int program = host.currentProgram();
+    std::string text = "program " + std::to_string(program) + " \"" + trimEnd(host.programName(program)) + "\"";
+    // Each parameter once, in the order first set, as the plug-in shows it:
+    // the step it took, not the words that asked for it.
+    std::vector<int> shown;
+    for (const auto& entry : preset.values) {
+        int index = entry.first;
+        if (std::find(shown.begin(), shown.end(), index) != shown.end()) continue;
+        shown.push_back(index);
+        std::string label = trim(host.parameterLabel(index));
+        text += ", " + trim(host.parameterName(index)) + " " + trim(host.parameterDisplay(index)) +
+                (label.empty() ? "" : " " + label);
+    }
+    return text;
 }
 
 std::optional<float> inputGain(PluginHost& host) {

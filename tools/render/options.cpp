@@ -1,13 +1,42 @@
 #include "tools/render/options.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 
+#include "tools/render/file_types.h"
 #include "tools/render/tool_error.h"
 
 namespace {
 
 constexpr int kLargestBlock = 65536;
+constexpr int kMostTicks = 10000;
+constexpr int kMostJobs = 256;
+
+// Modes as bits, for the table of where each option means something.
+constexpr unsigned kRender = 1u << static_cast<int>(Mode::Render);
+constexpr unsigned kBatch = 1u << static_cast<int>(Mode::Batch);
+constexpr unsigned kDemo = 1u << static_cast<int>(Mode::Demo);
+constexpr unsigned kList = 1u << static_cast<int>(Mode::List);
+constexpr unsigned kSnapshot = 1u << static_cast<int>(Mode::Snapshot);
+constexpr unsigned kAudio = kRender | kBatch | kDemo;
+
+struct OptionUse {
+    const char* name;
+    unsigned modes;
+};
+
+constexpr OptionUse kOptionUses[] = {
+    {"--plugin", kAudio | kList},
+    {"--block", kAudio},
+    {"--format", kAudio},
+    {"--type", kAudio},
+    {"--no-dither", kAudio},
+    {"--in-place", kRender | kBatch},
+    {"--jobs", kBatch},
+    {"--ticks", kSnapshot},
+    {"--quiet", kAudio | kSnapshot},
+};
 
 [[noreturn]] void usageError(const std::string& message) {
     throw ToolError(kExitUsage, message + " (see --help)");
@@ -23,10 +52,6 @@ int parseWholeNumber(const std::string& option, const std::string& text, long la
     return static_cast<int>(value);
 }
 
-int parseBlockSize(const std::string& text) { return parseWholeNumber("--block", text, kLargestBlock); }
-
-int parseTicks(const std::string& text) { return parseWholeNumber("--ticks", text, 10000); }
-
 SampleFormat parseFormat(const std::string& text) {
     if (text == "float") return SampleFormat::Float;
     if (text == "24") return SampleFormat::Pcm24;
@@ -34,14 +59,71 @@ SampleFormat parseFormat(const std::string& text) {
     usageError("--format: expected float, 24 or 16, got '" + text + "'");
 }
 
+bool endsWithPng(const std::string& path) {
+    if (path.size() < 4) return false;
+    std::string tail = path.substr(path.size() - 4);
+    for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return tail == ".png";
+}
+
+const char* modeOption(Mode mode) {
+    switch (mode) {
+    case Mode::Batch: return "-o DIR";
+    case Mode::Demo: return "--demo";
+    case Mode::List: return "--list";
+    case Mode::Snapshot: return "--snapshot";
+    case Mode::Render: break;
+    }
+    return "";
+}
+
+void checkOptionsFitMode(Mode mode, const std::vector<std::pair<std::string, std::string>>& given) {
+    const unsigned bit = 1u << static_cast<int>(mode);
+    for (const auto& [canonical, written] : given) {
+        for (const OptionUse& use : kOptionUses) {
+            if (canonical != use.name || (use.modes & bit) != 0) continue;
+            if (mode != Mode::Render) usageError(written + " does nothing with " + modeOption(mode));
+            // Rendering one file: name the mode the option belongs to.
+            Mode home = (use.modes & kSnapshot) != 0 ? Mode::Snapshot : Mode::Batch;
+            usageError(written + " works only with " + modeOption(home));
+        }
+    }
+}
+
+// Lines of at most 78 characters, broken at blanks, each ending in a newline.
+std::string wrapped(const std::string& paragraph) {
+    constexpr size_t kWidth = 78;
+    std::string text, line;
+    size_t start = 0;
+    while (start < paragraph.size()) {
+        size_t end = paragraph.find(' ', start);
+        if (end == std::string::npos) end = paragraph.size();
+        std::string word = paragraph.substr(start, end - start);
+        if (!line.empty() && line.size() + 1 + word.size() > kWidth) {
+            text += line + "\n";
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+        start = end + 1;
+    }
+    return text + line + "\n";
+}
+
 }  // namespace
+
+std::string pluginFilePath(const std::string& option) {
+    return option.find('/') == std::string::npos ? "./" + option : option;
+}
 
 Options parseOptions(int argc, const char* const* argv) {
     Options options;
     std::vector<std::string> positional;
+    std::vector<std::pair<std::string, std::string>> given;  // canonical name, as written
+    std::vector<std::string> modeOptions;
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
+        // "-" alone is standard input or output.
         if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
             positional.push_back(arg);
             continue;
@@ -50,12 +132,15 @@ Options parseOptions(int argc, const char* const* argv) {
             optionsEnded = true;
             continue;
         }
-        // Both "--name value" and "--name=value".
+        // "--name value", "--name=value", and for the short ones "-j 4" and "-j4".
         std::string name = arg;
         std::optional<std::string> inlineValue;
         if (size_t equals = arg.find('='); arg.rfind("--", 0) == 0 && equals != std::string::npos) {
             name = arg.substr(0, equals);
             inlineValue = arg.substr(equals + 1);
+        } else if (arg[1] != '-' && arg.size() > 2 && (arg[1] == 'j' || arg[1] == 'o')) {
+            name = arg.substr(0, 2);
+            inlineValue = arg.substr(2);
         }
         auto value = [&]() -> std::string {
             if (inlineValue) return *inlineValue;
@@ -65,25 +150,38 @@ Options parseOptions(int argc, const char* const* argv) {
         auto noValue = [&] {
             if (inlineValue) usageError(name + " takes no value");
         };
+        auto note = [&](const char* canonical) { given.emplace_back(canonical, name); };
 
         if (name == "-h" || name == "--help") {
             noValue();
             options.help = true;
+        } else if (name == "--version") {
+            noValue();
+            options.version = true;
         } else if (name == "-q" || name == "--quiet") {
             noValue();
+            note("--quiet");
             options.quiet = true;
-        } else if (name == "--demo") {
+        } else if (name == "--demo" || name == "--list") {
             noValue();
-            options.demo = true;
-        } else if (name == "--list") {
-            noValue();
-            options.list = true;
+            modeOptions.push_back(name);
         } else if (name == "--snapshot") {
             options.snapshotPath = value();
-            if (options.snapshotPath.empty()) usageError("--snapshot needs a path");
+            modeOptions.push_back(name);
+            if (!endsWithPng(options.snapshotPath))
+                usageError("--snapshot writes a PNG picture: name the file .png, got '" + options.snapshotPath + "'");
+        } else if (name == "-o" || name == "--output-dir") {
+            options.outputDir = value();
+            modeOptions.push_back(name);
+            if (options.outputDir.empty()) usageError(name + " needs a folder");
         } else if (name == "--ticks") {
-            options.ticks = parseTicks(value());
+            note("--ticks");
+            options.ticks = parseWholeNumber("--ticks", value(), kMostTicks);
+        } else if (name == "-j" || name == "--jobs") {
+            note("--jobs");
+            options.jobs = parseWholeNumber(name, value(), kMostJobs);
         } else if (name == "--plugin") {
+            note("--plugin");
             options.pluginPath = value();
             if (options.pluginPath.empty()) usageError("--plugin needs a path");
         } else if (name == "--program") {
@@ -93,50 +191,106 @@ Options parseOptions(int argc, const char* const* argv) {
             if (setting.find('=') == std::string::npos) usageError("--set: expected NAME=VALUE, got '" + setting + "'");
             options.settings.push_back(setting);
         } else if (name == "--block") {
-            options.blockSize = parseBlockSize(value());
+            note("--block");
+            options.blockSize = parseWholeNumber("--block", value(), kLargestBlock);
         } else if (name == "--format") {
+            note("--format");
             options.format = parseFormat(value());
+        } else if (name == "--type") {
+            note("--type");
+            options.type = value();
+            if (options.type.empty()) usageError("--type needs a type name");
+        } else if (name == "--no-dither") {
+            noValue();
+            note("--no-dither");
+            options.dither = false;
+        } else if (name == "--in-place") {
+            noValue();
+            note("--in-place");
+            options.inPlace = true;
         } else {
             usageError("unknown option '" + arg + "'");
         }
     }
-    if (options.help) return options;
+    if (options.help || options.version) return options;
 
-    const bool snapshot = !options.snapshotPath.empty();
-    if (snapshot && (options.list || options.demo))
-        usageError("--snapshot goes alone, without --list or --demo");
-    size_t wanted = options.list || snapshot ? 0 : options.demo ? 1 : 2;
-    if (positional.size() != wanted) {
-        if (options.list) usageError("--list takes no files");
-        if (snapshot) usageError("--snapshot takes no audio files");
-        if (options.demo) usageError(positional.empty() ? "--demo needs an output file" : "--demo takes one output file and no input");
-        usageError(positional.size() < 2 ? "expected an input and an output file" : "too many files");
+    if (modeOptions.size() > 1) usageError(modeOptions[0] + " and " + modeOptions[1] + " do not go together");
+    if (!modeOptions.empty()) {
+        const std::string& chosen = modeOptions[0];
+        options.mode = chosen == "--demo"       ? Mode::Demo
+                       : chosen == "--list"     ? Mode::List
+                       : chosen == "--snapshot" ? Mode::Snapshot
+                                                : Mode::Batch;
     }
-    if (wanted == 2) options.inputPath = positional[0];
-    if (wanted >= 1) options.outputPath = positional.back();
+    checkOptionsFitMode(options.mode, given);
+
+    switch (options.mode) {
+    case Mode::List:
+    case Mode::Snapshot:
+        if (!positional.empty())
+            usageError(std::string(modeOption(options.mode)) + " takes no " +
+                       (options.mode == Mode::List ? "files" : "audio files"));
+        break;
+    case Mode::Demo:
+        if (positional.size() != 1)
+            usageError(positional.empty() ? "--demo needs an output file" : "--demo takes one output file and no input");
+        options.outputPath = positional[0];
+        break;
+    case Mode::Batch:
+        if (positional.empty()) usageError("-o DIR needs the input files to render into it");
+        options.inputs = positional;
+        break;
+    case Mode::Render:
+        if (positional.size() != 2)
+            usageError(positional.size() < 2 ? "expected an input and an output file (or several inputs and -o DIR)"
+                                             : "too many files: for several inputs name the output folder with -o DIR");
+        options.inputs = {positional[0]};
+        options.outputPath = positional[1];
+        break;
+    }
     return options;
 }
 
 std::string helpText() {
-    return R"(Usage: varnox-render [OPTIONS] INPUT OUTPUT
+    std::string text = R"(Usage: varnox-render [OPTIONS] INPUT OUTPUT
+       varnox-render [OPTIONS] -o DIR INPUT...
        varnox-render [OPTIONS] --demo OUTPUT
        varnox-render [OPTIONS] --list
        varnox-render [OPTIONS] --snapshot EDITOR.png [--ticks N]
+       varnox-render --version | --help
 
-Runs an audio file through the Varnox drive plug-in, loaded as a VST 2 host
-loads it, and writes the result.
+Runs audio files through the Varnox drive plug-in, loaded as a VST 2 host
+loads it, and writes the results.
 
 Files:
-  INPUT                 WAV, AIFF or FLAC; mono or stereo. Its sample rate is
-                        the plug-in's sample rate. Mono is fed to both plug-in
-                        inputs and written back as mono.
-  OUTPUT                .wav, .aif/.aiff or .flac. Written to a temporary file
-                        beside it and renamed when complete, so a failed run
-                        never leaves a partial file.
+  INPUT                 A sound file of any type the linked libsndfile reads
+                        (listed below); "-" reads standard input. Its sample
+                        rate is the plug-in's. Mono goes to both plug-in
+                        inputs and comes back as mono. More channels go
+                        through one plug-in instance per stereo pair (1+2,
+                        3+4, ...); a last odd channel goes through an instance
+                        of its own as mono, which gives the same as either
+                        channel of a stereo pair of two equal channels.
+  OUTPUT                Its type follows its extension (listed below); "-"
+                        writes standard output (WAV unless --type says).
+  -o, --output-dir DIR  Render each INPUT into folder DIR (made if missing)
+                        under its own name, several at a time, each file with
+                        its own plug-in instances.
+  -j, --jobs N          Files at a time with -o (1-256; default: one per core).
+  --type TYPE           Output type, for standard output or a name whose
+                        extension tells none; with -o the outputs take TYPE as
+                        their extension. It must agree with a known extension.
+  --format float|24|16  Sample format of OUTPUT (default: that of INPUT where
+                        the output type holds it, else 24-bit; 24 for the
+                        demo).
+  --no-dither           16- and 8-bit output is rounded to its steps by this
+                        program after TPDF dither (two independent uniform
+                        values of +-1/2 step added); this leaves the dither
+                        out. Either way full scale clips (+1.0 is 32767).
+  --in-place            Allow OUTPUT to be INPUT (the same file under any
+                        name); the render replaces it once complete.
   --demo                Render a built-in six-second stereo demo (plucked
                         chords, a drum loop and a quiet tail) instead of INPUT.
-  --format float|24|16  Sample format of OUTPUT (default: that of INPUT, or 24
-                        for the demo; FLAC holds 16 and 24 only).
 
 Plug-in settings (applied in this order):
   --program N|NAME      Load factory program N (0-9) or the program of that
@@ -146,8 +300,10 @@ Plug-in settings (applied in this order):
                         (repeatable): a percent (Attack=30, Drive=100%), the
                         gain in decibels (Ingain=-6, Ingain=+3dB), on/off for
                         a switch (Boost=on, "Times Two"=off). The nearest step
-                        the plug-in can take is chosen; values beyond the
-                        displayed range (by more than 0.05) are refused.
+                        the plug-in can take is chosen, and the summary shows
+                        it as the plug-in does (Ingain=-6 gives Ingain -5.9);
+                        values beyond the displayed range (by more than 0.05)
+                        are refused.
   --set INDEX=VALUE     Set parameter INDEX (0-5) to a normalised value 0..1.
   --list                Print the programs and the parameters with the
                         plug-in's own names, display texts and labels (after
@@ -165,18 +321,49 @@ Editor picture:
 Host:
   --block N             Block size in sample frames (1-65536, default 512).
   --plugin PATH         The plug-in library (default: ORv_Varnox.so beside
-                        this program).
+                        this program); a bare file name is in the current
+                        folder.
   -q, --quiet           No progress bar and no summary.
+  --version             The program's version and libsndfile's.
   -h, --help            This text.
 
-At the end a summary line gives the input and output peak and RMS levels
-in dBFS, whether the plug-in's clip indicator fired (the input, scaled by
+An option that does nothing in the chosen mode (--ticks without --snapshot,
+--format with --list, -j without -o) is refused.
+
+After each file a summary line gives the input and output peak and RMS
+levels in dBFS (samples that are not finite numbers are counted, not
+measured), whether the plug-in's clip indicator fired (the input, scaled by
 Ingain, passed full scale; the plug-in then clamps it), and the real-time
-factor (rendering time / audio duration). A progress bar is drawn on stderr
-when it is a terminal and the render takes a while.
+factor (rendering time / audio duration; "-" for a render too short to time).
+It goes to standard output, or to standard error when OUTPUT is "-". On a
+terminal, standard error shows one progress bar for the whole run.
+
+Files are never left half written: an output is written under a temporary
+name beside it and takes its name only when complete, so a run that fails
+or is stopped (Ctrl-C, Ctrl-\, a closed terminal, kill, a full disk, the
+file-size limit) leaves no partial file and the previous file as it was. A
+file that is replaced keeps its mode and, where the system allows, its
+owner; a symbolic link stays a link and the file it names is written. A
+write-protected output is refused, and so is an OUTPUT that is INPUT
+without --in-place.
+
+A damaged input, one that ends before its header says or holds audio behind
+the end its header declares, is rendered as far as it could be read and
+written, with a warning saying how many frames were read of how many; the
+exit status is then 4, so that a script notices the loss.
 
 Exit status: 0 success; 1 input, output or rendering failed; 2 bad command
-line (option, program, parameter or value); 3 the plug-in did not load or
-made no effect; 130 interrupted. On failure no output file is left behind.
+line (option, program, parameter, value, or files that clash: the same file
+in and out, two inputs for one output); 3 the plug-in did not load or made
+no instance; 4 a damaged input was rendered (see above); 128 + N stopped by
+signal N (130 Ctrl-C, 131 Ctrl-\, 129 hang-up, 143 kill), and the file
+being written is not. Command-line errors are found before any file is
+opened. With -o: the status of the first file that failed, else 4 when an
+input was damaged; the other files are written all the same, and a stop
+keeps those already finished.
 )";
+    std::vector<std::string> extensions;
+    for (const std::string& name : outputTypeNames()) extensions.push_back("." + name);
+    text += "\n" + wrapped("Types read: " + readableTypeList() + ".") + wrapped("Output types by extension: " + joinWords(extensions) + ".");
+    return text;
 }

@@ -7,24 +7,37 @@
 
 enum class SampleFormat { Same, Float, Pcm24, Pcm16 };
 
+/// What a command line asks for; every option belongs to some of these.
+enum class Mode { Render, Batch, Demo, List, Snapshot };
+
 struct Options {
-    std::string inputPath;   // empty with --demo
-    std::string outputPath;  // empty with --list
-    std::string pluginPath;  // empty: the library next to the program
-    std::string snapshotPath;  // --snapshot: a PNG of the editor instead of audio
-    int ticks = 40;            // editor ticks before the snapshot
+    Mode mode = Mode::Render;
+    std::vector<std::string> inputs;  // "-": standard input; one for Render, one or more for Batch
+    std::string outputPath;           // Render and Demo; "-": standard output
+    std::string outputDir;            // Batch: -o DIR
+    std::string pluginPath;           // empty: the library next to the program
+    std::string snapshotPath;         // Snapshot: a PNG of the editor instead of audio
+    int ticks = 40;                   // editor ticks before the snapshot
     std::optional<std::string> program;  // number or name
     std::vector<std::string> settings;   // "NAME=VALUE", applied in order after the program
     int blockSize = 512;
     SampleFormat format = SampleFormat::Same;
-    bool demo = false;
-    bool list = false;
+    std::string type;  // --type: output type name, empty: from the output's name
+    bool dither = true;
+    bool inPlace = false;
+    int jobs = 0;  // Batch: files at a time; 0: one per core
     bool quiet = false;
     bool help = false;
+    bool version = false;
 };
 
-/// Parses argv; throws ToolError (kExitUsage) with a one-line message.
+/// Parses argv; throws ToolError (kExitUsage) with a one-line message, also
+/// for an option that would do nothing in the mode the command line asks for.
 Options parseOptions(int argc, const char* const* argv);
+
+/// The plug-in path as given to the loader: a bare file name means the file
+/// in the current folder, not a search of the library path.
+std::string pluginFilePath(const std::string& option);
 
 /// The text --help prints.
 std::string helpText();

@@ -1,6 +1,7 @@
 #include "tools/render/plugin_host.h"
 
 #include <cstring>
+#include <mutex>
 
 #include "tools/render/tool_error.h"
 
@@ -12,9 +13,15 @@ constexpr intptr_t kHostVstVersion = 2400;
 // larger than any text they expect.
 constexpr size_t kTextBufferSize = 256;
 
+// Instances are made and closed one at a time, as a DAW does on its main
+// thread: a plug-in's entry may keep process-wide state. Processing on
+// several threads at once, one instance each, is what hosts do too.
+std::mutex lifecycle;
+
 }  // namespace
 
 PluginHost::PluginHost(const std::string& libraryPath) {
+    std::lock_guard<std::mutex> lock(lifecycle);
     if (!library.open(libraryPath)) {
         // The loader's reason often repeats the path.
         std::string reason = library.error();
@@ -28,7 +35,10 @@ PluginHost::PluginHost(const std::string& libraryPath) {
     open(entry, "plug-in '" + libraryPath + "'");
 }
 
-PluginHost::PluginHost(VstEntryProc entry, const std::string& description) { open(entry, description); }
+PluginHost::PluginHost(VstEntryProc entry, const std::string& description) {
+    std::lock_guard<std::mutex> lock(lifecycle);
+    open(entry, description);
+}
 
 void PluginHost::open(VstEntryProc entry, const std::string& what) {
     effect = entry(&PluginHost::hostCallback);
@@ -47,6 +57,7 @@ void PluginHost::open(VstEntryProc entry, const std::string& what) {
 }
 
 PluginHost::~PluginHost() {
+    std::lock_guard<std::mutex> lock(lifecycle);
     if (effect == nullptr) return;
     if (running) stop();
     // effClose destroys the instance; the record is gone afterwards.

@@ -1,9 +1,10 @@
 // The render loop: source blocks through the plug-in into the writer, with
-// level statistics and an optional progress bar.
+// level statistics and a progress callback.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class PluginHost;
@@ -16,6 +17,7 @@ public:
     virtual ~AudioSource() = default;
     virtual int channels() const = 0;
     virtual int sampleRate() const = 0;
+    /// Frames to expect, for progress; 0 when not known.
     virtual int64_t frames() const = 0;
     /// Up to `frameCount` frames; fewer only at the end.
     virtual int64_t read(float* interleaved, int64_t frameCount) = 0;
@@ -48,17 +50,20 @@ private:
     int64_t position = 0;
 };
 
-/// Peak and RMS over all channels.
+/// Peak and RMS over all channels; samples that are not finite (NaN, inf)
+/// are counted apart and left out of both.
 class LevelMeter {
 public:
     void add(const float* samples, int64_t count);
     float peak() const { return largest; }
     double rms() const;
+    int64_t nonFinite() const { return nonFiniteCount; }
 
 private:
     float largest = 0.0f;
     double sumOfSquares = 0.0;
     int64_t sampleCount = 0;
+    int64_t nonFiniteCount = 0;
 };
 
 struct RenderResult {
@@ -71,6 +76,14 @@ struct RenderResult {
 /// Called with the frames done so far; returns false to stop the render.
 using ProgressCallback = std::function<bool(int64_t framesDone)>;
 
-/// Runs the whole source through the started plug-in. Mono goes to every
-/// plug-in input as one buffer; the written file has the source's channels.
-RenderResult render(PluginHost& host, AudioSource& source, SoundFileWriter& writer, const ProgressCallback& progress);
+/// How many plug-in instances a source of `channels` channels takes: one per
+/// stereo pair, and one for a last odd channel.
+int instancesFor(int channels);
+
+/// Runs the whole source through the started instances, instancesFor(channels)
+/// of them: channels 1 and 2 through the first, 3 and 4 through the second,
+/// and so on. A channel without a partner goes to both inputs of its
+/// instance as one buffer, as a mono host passes it, and its left output is
+/// kept: the same as either channel of a stereo pair of two equal channels.
+RenderResult render(const std::vector<std::unique_ptr<PluginHost>>& instances, AudioSource& source,
+                    SoundFileWriter& writer, const ProgressCallback& progress);

@@ -5,12 +5,15 @@
 #include <stdexcept>
 #include <string>
 
+#include "tools/render/stop_signals.h"
+
 enum ExitCode : int {
     kExitOk = 0,
     kExitFailure = 1,  // input, output or rendering failed
     kExitUsage = 2,    // bad command line: options, names, values
     kExitPlugin = 3,   // the plug-in library did not load or made no instance
-    kExitInterrupted = 130,
+    kExitDamaged = 4,  // an input ended before its header said: rendered as far as it went
+    kExitSignalBase = 128,  // stopped by a signal: 128 + its number, as a shell reports it
 };
 
 class ToolError : public std::runtime_error {
@@ -21,3 +24,8 @@ public:
 private:
     int code;
 };
+
+inline ToolError interruptedError(int signal) {
+    return ToolError(kExitSignalBase + signal,
+                     std::string("interrupted by ") + stopsignals::name(signal) + "; no output written");
+}

@@ -1,0 +1,240 @@
+// varnox-render reads every type the linked libsndfile reads, writes the type
+// an output's name asks for, works in pipes, and says when an input is damaged.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/tools/render_support.h"
+
+namespace {
+
+using namespace rendertest;
+
+struct FormatEntry {
+    int format;
+    std::string extension;
+};
+
+std::vector<FormatEntry> libraryList(int countCommand, int itemCommand) {
+    int count = 0;
+    sf_command(nullptr, countCommand, &count, sizeof count);
+    std::vector<FormatEntry> list;
+    for (int i = 0; i < count; ++i) {
+        SF_FORMAT_INFO info{};
+        info.format = i;
+        sf_command(nullptr, itemCommand, &info, sizeof info);
+        list.push_back({info.format, info.extension != nullptr ? info.extension : ""});
+    }
+    return list;
+}
+
+// A layout the container takes (some are mono only, some take one rate), or
+// none: the first subtype, channel count and rate sf_format_check accepts.
+std::optional<Audio> layoutFor(int container) {
+    std::vector<int> subtypes = {SF_FORMAT_FLOAT, SF_FORMAT_PCM_16, SF_FORMAT_PCM_24};
+    for (const FormatEntry& subtype : libraryList(SFC_GET_FORMAT_SUBTYPE_COUNT, SFC_GET_FORMAT_SUBTYPE))
+        subtypes.push_back(subtype.format);
+    for (int subtype : subtypes)
+        for (int channels : {2, 1})
+            for (int rate : {48000, 44100, 8000}) {
+                SF_INFO info{};
+                info.format = container | subtype;
+                info.channels = channels;
+                info.samplerate = rate;
+                if (sf_format_check(&info)) return Audio{channels, rate, container | subtype, {}};
+            }
+    return std::nullopt;
+}
+
+class FormatTest : public RenderTest {};
+
+TEST_F(FormatTest, EveryTypeTheLibraryReadsIsRenderedFromWhatItDecodes) {
+    int tried = 0;
+    for (const FormatEntry& major : libraryList(SFC_GET_FORMAT_MAJOR_COUNT, SFC_GET_FORMAT_MAJOR)) {
+        int container = major.format & SF_FORMAT_TYPEMASK;
+        std::optional<Audio> layout = layoutFor(container);
+        if (container == SF_FORMAT_RAW || !layout) continue;
+        Audio input = testSignal(layout->channels, layout->sampleRate, 6000);
+        for (float& sample : input.samples) sample *= 0.5f;  // within every format's range
+        input.format = layout->format;
+        const std::string name = "in_" + std::to_string(tried) + "." + major.extension;
+        // Some types are listed but not written by every build (MPEG layers).
+        SF_INFO info{};
+        info.format = input.format;
+        info.channels = input.channels;
+        info.samplerate = input.sampleRate;
+        SNDFILE* probe = sf_open(in(name).c_str(), SFM_WRITE, &info);
+        if (probe == nullptr) continue;
+        sf_close(probe);
+        writeAudio(in(name), input);
+        ++tried;
+
+        Result result = run({in(name), out("out.wav"), "--format", "float", "--program", "3"});
+        ASSERT_EQ(result.exitCode, 0) << name << " (" << std::hex << layout->format << "): " << result.err;
+        // The reference decodes the file with the same library.
+        Audio decoded = readAudio(in(name));
+        Audio output = readAudio(out("out.wav"));
+        EXPECT_EQ(output.channels, decoded.channels) << name;
+        EXPECT_EQ(output.sampleRate, decoded.sampleRate) << name;
+        expectIdentical(output.samples, runEngine(decoded, 512, 3).samples, name);
+    }
+    EXPECT_GE(tried, 20) << "libsndfile lists fewer types than expected";
+}
+
+TEST_F(FormatTest, TheOutputTypeFollowsTheNameOrType) {
+    writeAudio(in("signal.wav"), testSignal(2, 48000, 6000));
+    struct Case {
+        std::vector<std::string> args;  // after the input
+        std::string file;               // what to read back
+        int format;                     // container | subtype expected
+    };
+    const std::vector<Case> cases = {
+        {{out("a.aif")}, "a.aif", SF_FORMAT_AIFF | SF_FORMAT_FLOAT},
+        {{out("a.W64")}, "a.W64", SF_FORMAT_W64 | SF_FORMAT_FLOAT},
+        {{out("a.caf")}, "a.caf", SF_FORMAT_CAF | SF_FORMAT_FLOAT},
+        {{out("a.rf64")}, "a.rf64", SF_FORMAT_RF64 | SF_FORMAT_FLOAT},
+        {{out("a.flac")}, "a.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24},  // float does not fit: 24 bit
+        {{out("a.ogg")}, "a.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS},
+        {{out("a.opus")}, "a.opus", SF_FORMAT_OGG | SF_FORMAT_OPUS},
+        {{out("a.dat"), "--type", "au"}, "a.dat", SF_FORMAT_AU | SF_FORMAT_FLOAT},
+        {{out("b.wav"), "--type", "WAV", "--format", "16"}, "b.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {in("signal.wav")};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        Result result = run(args);
+        ASSERT_EQ(result.exitCode, 0) << c.file << ": " << result.err;
+        Audio output = readAudio(out(c.file));
+        EXPECT_EQ(output.format, c.format) << c.file;
+        EXPECT_GT(output.frames(), 5000u) << c.file;
+    }
+}
+
+TEST_F(FormatTest, PipesCarryWavAiffAndFlac) {
+    Audio input = testSignal(2, 44100, 20000);
+    input.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    writeAudio(in("signal.wav"), input);
+    ASSERT_EQ(run({in("signal.wav"), out("file.wav"), "--program", "9"}).exitCode, 0);
+    // cat in.wav | varnox-render - - --program 9 > out.wav
+    const std::string piped = (root / "piped.wav").string();
+    Result result = run({"-", "-", "--program", "9"}, {in("signal.wav"), piped, ""});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(slurp(piped), slurp(out("file.wav"))) << "the same bytes as a render between files";
+    EXPECT_NE(result.err.find("standard input -> standard output"), std::string::npos) << "the summary goes to stderr";
+
+    for (std::string type : {"aiff", "flac"}) {
+        const std::string streamed = (root / ("piped." + type)).string();
+        Result typed = run({"-", "-", "--type", type, "--program", "9"}, {in("signal.wav"), streamed, ""});
+        ASSERT_EQ(typed.exitCode, 0) << type << ": " << typed.err;
+        // The header is complete: the file reads back whole without seeking past a pipe.
+        Audio output = readAudio(streamed);
+        EXPECT_EQ(output.format & SF_FORMAT_TYPEMASK, type == "aiff" ? SF_FORMAT_AIFF : SF_FORMAT_FLAC);
+        expectIdentical(output.samples, readAudio(out("file.wav")).samples, type);
+    }
+    // A pipe also works under a name (a FIFO, process substitution).
+    const std::string fifo = in("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::thread writer([&] { std::ofstream(fifo, std::ios::binary) << slurp(in("signal.wav")); });
+    Result named = run({fifo, out("named.wav"), "--program", "9"});
+    writer.join();
+    ASSERT_EQ(named.exitCode, 0) << named.err;
+    EXPECT_EQ(slurp(out("named.wav")), slurp(out("file.wav")));
+
+    Result empty = run({"-", out("x.wav")});
+    EXPECT_EQ(empty.exitCode, 1);
+    EXPECT_NE(empty.err.find("unsupported standard input"), std::string::npos) << empty.err;
+}
+
+TEST_F(FormatTest, AnEmptyInputGivesAValidEmptyFileOrARefusal) {
+    writeAudio(in("empty.wav"), Audio{2, 48000, SF_FORMAT_WAV | SF_FORMAT_PCM_16, {}});
+    for (std::string name : {"empty.flac", "empty.wav", "empty.aiff", "empty.ogg", "empty.mp3"}) {
+        Result result = run({in("empty.wav"), out(name)});
+        ASSERT_EQ(result.exitCode, 0) << name << ": " << result.err;
+        SF_INFO info{};
+        SNDFILE* file = sf_open(out(name).c_str(), SFM_READ, &info);
+        ASSERT_NE(file, nullptr) << name << " is not a sound file: " << sf_strerror(nullptr);
+        float sample[2];
+        EXPECT_EQ(sf_readf_float(file, sample, 1), 0) << name;
+        sf_close(file);
+    }
+    // libsndfile makes no Opus stream without samples: refused, nothing written.
+    Result opus = run({in("empty.wav"), out("empty.opus")});
+    EXPECT_EQ(opus.exitCode, 1);
+    EXPECT_NE(opus.err.find("holds no audio"), std::string::npos) << opus.err;
+    EXPECT_EQ(outputFiles(), (std::vector<std::string>{"empty.aiff", "empty.flac", "empty.mp3", "empty.ogg", "empty.wav"}));
+}
+
+TEST_F(FormatTest, DamagedInputsAreRenderedAsFarAsTheyGoAndReported) {
+    constexpr int kFrames = 20000;
+    struct Case {
+        std::string name;
+        int format;
+    };
+    const std::vector<Case> cut = {
+        {"cut.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16},   {"cut.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_24},
+        {"cut.w64", SF_FORMAT_W64 | SF_FORMAT_FLOAT},    {"cut.rf64", SF_FORMAT_RF64 | SF_FORMAT_PCM_16},
+        {"cut.au", SF_FORMAT_AU | SF_FORMAT_PCM_16},     {"cut.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
+        {"cutx.wav", SF_FORMAT_WAVEX | SF_FORMAT_PCM_24},
+    };
+    for (const Case& c : cut) {
+        Audio input = testSignal(2, 44100, kFrames);
+        for (float& sample : input.samples) sample *= 0.5f;
+        input.format = c.format;
+        writeAudio(in(c.name), input);
+        fs::resize_file(in(c.name), fs::file_size(in(c.name)) / 3);
+        Audio readable = readAudio(in(c.name));
+
+        Result result = run({in(c.name), out(c.name)});
+        EXPECT_EQ(result.exitCode, 4) << c.name << ": " << result.err;
+        const std::string promise = "read " + std::to_string(readable.frames()) + " of the " +
+                                    std::to_string(kFrames) + " frames";
+        EXPECT_NE(result.err.find("varnox-render: warning: input '" + in(c.name) + "' is damaged: " + promise),
+                  std::string::npos) << result.err;
+        EXPECT_NE(result.out.find(c.name + " -> "), std::string::npos) << "a summary all the same";
+        // What could be read is rendered and written.
+        EXPECT_EQ(readAudio(out(c.name)).frames(), readable.frames()) << c.name;
+    }
+
+    // A WAV whose data size was never filled in: the samples are there, but
+    // libsndfile reads none of them.
+    Audio input = testSignal(2, 44100, kFrames);
+    input.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    writeAudio(in("unsized.wav"), input);
+    {
+        std::fstream file(in("unsized.wav"), std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(40);  // the data chunk's size, right after its id in this 44-byte header
+        file.write("\0\0\0\0", 4);
+    }
+    Result unsized = run({in("unsized.wav"), out("unsized.wav")});
+    EXPECT_EQ(unsized.exitCode, 4);
+    EXPECT_NE(unsized.err.find("its header declares 0 frames, but the file holds about " + std::to_string(kFrames) +
+                               " more"), std::string::npos) << unsized.err;
+
+    // A whole file with a tag chunk after its audio, and a streamed WAV whose
+    // sizes say "unknown", are not damaged.
+    writeAudio(in("whole.wav"), input);
+    {
+        std::ofstream file(in("whole.wav"), std::ios::app | std::ios::binary);
+        file.write("LIST\4\0\0\0INFO", 12);
+    }
+    std::fstream streamed(in("streamed.wav"), std::ios::out | std::ios::binary);
+    streamed << slurp(in("unsized.wav"));
+    streamed.seekp(40);
+    streamed.write("\xFF\xFF\xFF\xFF", 4);
+    streamed.close();
+    for (std::string name : {"whole.wav", "streamed.wav"}) {
+        Result whole = run({in(name), out(name)});
+        EXPECT_EQ(whole.exitCode, 0) << name << ": " << whole.err;
+        EXPECT_EQ(whole.err, "") << name;
+        EXPECT_EQ(readAudio(out(name)).frames(), static_cast<size_t>(kFrames)) << name;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,142 @@
+#include "tools/render/job.h"
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "tools/render/audio_file.h"
+#include "tools/render/demo.h"
+#include "tools/render/output_file.h"
+#include "tools/render/plugin_host.h"
+#include "tools/render/render.h"
+#include "tools/render/stop_signals.h"
+
+namespace {
+
+// Below this the render time is mostly opening files and loading the plug-in.
+constexpr double kShortestTimedRender = 0.01;
+
+std::string decibels(double level) {
+    if (level <= 0.0) return "-inf";
+    double value = 20.0 * std::log10(level);
+    char text[32];
+    // Signed so that a level above full scale cannot be misread; no "-0.0".
+    std::snprintf(text, sizeof text, std::fabs(value) < 0.05 ? "0.0" : "%+.1f", value);
+    return text;
+}
+
+// Short renders in seconds, long ones as minutes and seconds.
+std::string formatDuration(double seconds) {
+    if (seconds >= 60.0) {
+        int whole = static_cast<int>(seconds);
+        char text[32];
+        std::snprintf(text, sizeof text, "%d:%02d", whole / 60, whole % 60);
+        return text;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f s", seconds);
+    return text;
+}
+
+std::string levels(const char* which, const LevelMeter& meter) {
+    std::string text = std::string(which) + " peak " + decibels(meter.peak()) + " dBFS, RMS " +
+                       decibels(meter.rms()) + " dBFS";
+    if (int64_t bad = meter.nonFinite())
+        text += ", " + std::to_string(bad) + (bad == 1 ? " sample" : " samples") + " not finite (NaN or inf)";
+    return text;
+}
+
+std::string channelLayout(int channels) {
+    if (channels == 1) return "mono";
+    if (channels == 2) return "stereo";
+    int pairs = channels / 2;
+    std::string text = std::to_string(channels) + " channels (" + std::to_string(pairs) + " stereo pair" +
+                       (pairs == 1 ? "" : "s");
+    return text + (channels % 2 != 0 ? " and a mono channel)" : ")");
+}
+
+std::string speed(const RenderResult& result, double audioSeconds) {
+    if (result.renderSeconds < kShortestTimedRender || audioSeconds <= 0.0) return "- (too short to time)";
+    double factor = result.renderSeconds / audioSeconds;
+    double times = 1.0 / factor;
+    char text[64];
+    std::snprintf(text, sizeof text, times >= 10.0 ? "%.4f (%.0fx real time)" : "%.4f (%.2gx real time)", factor, times);
+    return text;
+}
+
+std::string shown(const std::string& path, const char* stream) { return path == "-" ? stream : path; }
+
+std::string summaryLine(const Job& job, PluginHost& host, const RenderPlan& plan, const RenderResult& result,
+                        const SoundFileWriter& writer, int channels, int sampleRate) {
+    double audioSeconds = static_cast<double>(result.frames) / sampleRate;
+    std::string clip = "n/a";
+    if (std::optional<float> gain = inputGain(host)) {
+        // The plug-in's indicator fires on a gained input sample beyond full
+        // scale; the largest one is the input peak times the gain.
+        float gainedPeak = result.input.peak() * *gain;
+        clip = std::string(gainedPeak > 1.0f ? "fired" : "off") + " (input peak x Ingain " + decibels(gainedPeak) +
+               " dBFS)";
+    }
+    return (job.input.empty() ? std::string("demo") : shown(job.input, "standard input")) + " -> " +
+           shown(job.output, "standard output") + " (" + writer.description() + "): " + formatDuration(audioSeconds) +
+           ", " + std::to_string(sampleRate) + " Hz " + channelLayout(channels) + ", " + presetText(host, plan.preset) +
+           "; " + levels("input", result.input) + "; " + levels("output", result.output) + "; clip indicator " + clip +
+           "; real-time factor " + speed(result, audioSeconds);
+}
+
+JobResult renderFile(const Job& job, const RenderPlan& plan, const JobProgress& progress) {
+    if (int signal = stopsignals::received()) throw interruptedError(signal);
+    // The output first: a destination that cannot be written is found
+    // before any time goes into reading and rendering.
+    OutputFile output(job.output, !job.inBatch);
+    std::unique_ptr<SoundFileReader> reader;
+    std::unique_ptr<AudioSource> source;
+    if (job.input.empty()) {
+        source = std::make_unique<MemorySource>(demoSamples(), kDemoChannels, kDemoSampleRate);
+    } else {
+        // A worker thread's open is not cut short by a signal: it must not wait.
+        reader = std::make_unique<SoundFileReader>(job.input, !job.inBatch);
+        source = std::make_unique<FileSource>(*reader);
+    }
+    const int channels = source->channels();
+    const int sampleRate = source->sampleRate();
+
+    std::vector<std::unique_ptr<PluginHost>> instances;
+    for (int i = 0; i < instancesFor(channels); ++i) {
+        instances.push_back(std::make_unique<PluginHost>(plan.pluginPath));
+        applyPreset(*instances.back(), plan.preset);
+        instances.back()->start(static_cast<float>(sampleRate), plan.blockSize);
+    }
+
+    int format = chooseOutputFormat(job.type, plan.format, reader ? reader->format() : 0, channels, sampleRate);
+    SoundFileWriter writer(output, format, channels, sampleRate, plan.dither);
+    const int64_t expected = source->frames();
+    RenderResult result = render(instances, *source, writer, [&](int64_t done) {
+        return stopsignals::received() == 0 && (!progress || progress(done, expected, sampleRate));
+    });
+    for (auto& instance : instances) instance->stop();
+    if (int signal = stopsignals::received()) throw interruptedError(signal);
+
+    JobResult outcome;
+    if (std::optional<std::string> damage = reader ? reader->damage() : std::nullopt) {
+        outcome.warning = *damage;
+        outcome.exitCode = kExitDamaged;
+    }
+    writer.commit();
+    outcome.summary = summaryLine(job, *instances.front(), plan, result, writer, channels, sampleRate);
+    return outcome;
+}
+
+}  // namespace
+
+JobResult runJob(const Job& job, const RenderPlan& plan, const JobProgress& progress) {
+    try {
+        return renderFile(job, plan, progress);
+    } catch (const ToolError& error) {
+        return JobResult{error.exitCode(), {}, {}, error.what()};
+    } catch (const std::exception& error) {
+        return JobResult{kExitFailure, {}, {}, error.what()};
+    }
+}

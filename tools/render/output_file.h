@@ -1,0 +1,75 @@
+// Where a render's bytes go, without putting the user's files at risk. A file
+// is written under a temporary name beside its destination and moved into
+// place only when complete; an existing file keeps its mode and, where the
+// process may, its owner; a symbolic link stays a link and its target is
+// written. Standard output, pipes and devices take the whole output at once.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+class OutputFile {
+public:
+    /// Resolves `path` ("-" is standard output) and, for a file, claims the
+    /// temporary file. Throws ToolError (kExitFailure) for a directory, a
+    /// write-protected file, a missing folder, a terminal, and for a pipe or
+    /// device unless `streamAllowed`.
+    explicit OutputFile(const std::string& path, bool streamAllowed = true);
+    /// Removes the temporary file unless committed.
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    /// The name the user gave.
+    const std::string& path() const { return shownPath; }
+    /// Standard output, a pipe or a device: written in one piece by commit(bytes).
+    bool isStream() const { return stream; }
+    /// The temporary file, open for writing (files only).
+    int descriptor() const { return temporaryDescriptor; }
+    const std::string& temporaryPath() const { return temporary; }
+
+    /// Files: flushes, gives the file the old one's mode and owner, and
+    /// renames it over the destination.
+    void commit();
+    /// The whole content at once: written out to a stream; put in the
+    /// temporary file in place of what it held, then as commit().
+    void commit(const std::vector<unsigned char>& bytes);
+
+private:
+    void claimTemporary();
+    void writeAll(int descriptor, const std::vector<unsigned char>& bytes) const;
+    void discard();
+    [[noreturn]] void fail(const std::string& reason) const;
+
+    std::string shownPath;
+    std::string target;  // symbolic links followed
+    bool stream = false;
+    bool toStandardOutput = false;
+    bool replacing = false;
+    struct stat existing {};
+    std::string temporary;
+    int temporaryDescriptor = -1;
+    bool committed = false;
+};
+
+/// The temporary name for a file called `fileName`, at most `nameMax` bytes
+/// long: hidden, with as much of the name as fits and a random tag.
+std::string temporaryFileName(const std::string& fileName, long nameMax, unsigned tag);
+
+/// What makes a file the same file under any name or link.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FileIdentity& other) const { return device == other.device && inode == other.inode; }
+    bool operator<(const FileIdentity& other) const {
+        return device != other.device ? device < other.device : inode < other.inode;
+    }
+};
+
+/// The identity of the file `path` names, links followed; "-" stands for
+/// the open `standardStream` (standard input or output). Nothing when there
+/// is no such file.
+std::optional<FileIdentity> identityOf(const std::string& path, int standardStream);
