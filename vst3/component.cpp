@@ -336,9 +336,7 @@ ParamValue VST3_API Component::getParamNormalized(ParamID id) {
 }
 
 void Component::applyHostValue(int32_t index, double normalized) {
-    const auto value = static_cast<float>(clamped(normalized));
-    if (effect.stepOf(index, value) == effect.readParameter(index) * effect.rawMaximum(index)) return;
-    effect.putParameter(index, value);
+    effect.putParameterIfNewStep(index, static_cast<float>(clamped(normalized)));
 }
 
 bool Component::applyProgram(int32_t program) {

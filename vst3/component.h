@@ -129,8 +129,16 @@ private:
     vst3::tresult restoreFrom(vst3::IBStream* stream);
     std::string textFor(int32_t index, double normalized);
 
+    /// The block's channels as the effect takes them.
+    struct Channels {
+        float* in[2];
+        float* out[2];
+        int32_t chunk;  // frames per call: the silence buffers' length when they stand in
+        bool switchedOn;
+    };
+    Channels channelsOf(vst3::ProcessData& data);
     /// Runs the frames start..end of the block through the effect (or past it, bypassed).
-    void render(vst3::ProcessData& data, int32_t start, int32_t end);
+    void render(const Channels& channels, int32_t start, int32_t end);
     /// Tells the host the six values a program change in the block set.
     void reportProgramValues(vst3::ProcessData& data, int32_t offset);
 

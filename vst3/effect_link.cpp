@@ -1,5 +1,6 @@
 #include "vst3/effect_link.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "editor/controls.h"
@@ -58,10 +59,12 @@ float EffectLink::readParameter(int32_t index) const { return effect->readParame
 
 float EffectLink::rawMaximum(int32_t index) const { return effect->rawMaximum[index]; }
 
-float EffectLink::stepOf(int32_t index, float value) const {
-    if (!(value >= 0.0f)) value = 0.0f;
-    if (value > 1.0f) value = 1.0f;
-    return std::trunc(effect->rawMaximum[index] * value);
+void EffectLink::putParameterIfNewStep(int32_t index, float value) {
+    // The step putParameter would store: the value within 0..1, times the
+    // maximum, cut to a whole number.
+    const float clamped = value >= 0.0f ? std::min(value, 1.0f) : 0.0f;
+    if (std::trunc(effect->rawMaximum[index] * clamped) == effect->rawValue[index]) return;
+    effect->putParameter(index, value);
 }
 
 std::string EffectLink::parameterName(int32_t index) const {

@@ -49,8 +49,8 @@ public:
     void putParameter(int32_t index, float value);
     float readParameter(int32_t index) const;
     float rawMaximum(int32_t index) const;
-    /// The raw step putParameter stores for `value`.
-    float stepOf(int32_t index, float value) const;
+    /// putParameter, unless `value` leaves the parameter on the step it holds.
+    void putParameterIfNewStep(int32_t index, float value);
     std::string parameterName(int32_t index) const;
     std::string parameterLabel(int32_t index) const;
     std::string parameterDisplay(int32_t index) const;

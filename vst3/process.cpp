@@ -13,24 +13,38 @@ using namespace vst3;
 
 namespace {
 
-// One host queue, read point by point in offset order.
+// One host queue, read point by point in offset order; each point is asked
+// for once.
 struct Cursor {
+    ParamID id = 0;
     IParamValueQueue* queue = nullptr;
     int32 count = 0;
-    int32 next = 0;
-    int32 floor = 0;  // offsets never go back within a block
+    int32 next = -1;
+    int32 offset = INT_MAX;  // of the next point; INT_MAX when there is none
+    ParamValue value = 0.0;
 
-    bool pending() const { return next < count; }
-    // The next point, its offset kept within the block and after the last.
-    bool peek(int32 frames, int32& offset, ParamValue& value) const {
-        if (queue->getPoint(next, offset, value) != kResultOk) return false;
-        offset = std::clamp(std::max(offset, floor), 0, frames);
-        return true;
+    void start(IParamValueQueue* q, int32 frames) {
+        queue = q;
+        count = q->getPointCount();
+        advance(frames);
+    }
+    // Moves to the next readable point, its offset kept within the block and
+    // never before the previous one's.
+    void advance(int32 frames) {
+        const int32 floor = next < 0 ? 0 : offset;
+        offset = INT_MAX;
+        while (++next < count) {
+            int32 at = 0;
+            if (queue->getPoint(next, at, value) != kResultOk) continue;
+            offset = std::clamp(std::max(at, floor), 0, frames);
+            return;
+        }
     }
 };
 
-// At one offset the program comes first, so that values set with it win.
-constexpr ParamID kApplyOrder[kParameterCount] = {kProgramId, kBypassId, 0, 1, 2, 3, 4, 5};
+// At one offset the program comes first, so that values set with it win,
+// then bypass, then the parameters in id order.
+int32 applyRank(ParamID id) { return id == kProgramId ? -2 : id == kBypassId ? -1 : static_cast<int32>(id); }
 
 float* channel(const AudioBusBuffers* buses, int32 count, int32 index) {
     if (!buses || count < 1 || buses[0].numChannels <= index || !buses[0].channelBuffers32) return nullptr;
@@ -45,52 +59,51 @@ bool silentFlag(const AudioBusBuffers* buses, int32 count, int32 index) {
 
 tresult VST3_API Component::process(ProcessData& data) {
     if (data.symbolicSampleSize != kSample32) return kInvalidArgument;
-    HostSideScope hostSide;
     const int32 frames = std::max<int32>(data.numSamples, 0);
+    const Channels channels = channelsOf(data);
 
+    // The queues of our parameters, in the order points at one offset apply.
     Cursor cursors[kParameterCount];
+    int32 active = 0;
     if (IParameterChanges* changes = data.inputParameterChanges) {
+        bool seen[kParameterCount] = {};
         const int32 queues = changes->getParameterCount();
         for (int32 q = 0; q < queues; ++q) {
             IParamValueQueue* queue = changes->getParameterData(q);
             if (!queue) continue;
             const ParamID id = queue->getParameterId();
-            if (id >= static_cast<ParamID>(kParameterCount) || cursors[id].queue) continue;
-            cursors[id].queue = queue;
-            cursors[id].count = queue->getPointCount();
+            if (id >= static_cast<ParamID>(kParameterCount) || seen[id]) continue;
+            seen[id] = true;
+            int32 at = active++;
+            for (; at > 0 && applyRank(cursors[at - 1].id) > applyRank(id); --at) cursors[at] = cursors[at - 1];
+            cursors[at] = Cursor{};
+            cursors[at].id = id;
+            cursors[at].start(queue, frames);
         }
     }
 
     int32 position = 0;
     for (;;) {
         int32 next = INT_MAX;
-        for (Cursor& cursor : cursors) {
-            int32 offset;
-            ParamValue value;
-            while (cursor.pending() && !cursor.peek(frames, offset, value)) ++cursor.next;  // unreadable point
-            if (cursor.pending()) next = std::min(next, offset);
-        }
+        for (int32 c = 0; c < active; ++c) next = std::min(next, cursors[c].offset);
         const int32 end = std::min(next, frames);
         if (end > position) {
-            render(data, position, end);
+            render(channels, position, end);
             position = end;
         }
         if (next == INT_MAX) break;
 
-        for (const ParamID id : kApplyOrder) {
-            Cursor& cursor = cursors[id];
-            int32 offset;
-            ParamValue value;
-            while (cursor.pending() && cursor.peek(frames, offset, value) && offset == next) {
-                cursor.floor = offset;
-                ++cursor.next;
-                if (id == kBypassId) {
-                    bypass = listIndex(value, 1) == 1;
-                } else if (id == kProgramId) {
-                    if (applyProgram(listIndex(value, kFactoryProgramCount - 1)))
-                        reportProgramValues(data, std::min(offset, std::max(frames - 1, 0)));
+        for (int32 c = 0; c < active; ++c) {
+            Cursor& cursor = cursors[c];
+            for (; cursor.offset == next; cursor.advance(frames)) {
+                if (cursor.id == kBypassId) {
+                    bypass = listIndex(cursor.value, 1) == 1;
+                } else if (cursor.id == kProgramId) {
+                    HostSideScope hostSide;  // the load reports its values: no edits
+                    if (applyProgram(listIndex(cursor.value, kFactoryProgramCount - 1)))
+                        reportProgramValues(data, std::min(next, std::max(frames - 1, 0)));
                 } else {
-                    applyHostValue(static_cast<int32_t>(id), value);
+                    applyHostValue(static_cast<int32_t>(cursor.id), cursor.value);
                 }
             }
         }
@@ -120,43 +133,46 @@ void Component::reportProgramValues(ProcessData& data, int32 offset) {
     }
 }
 
-void Component::render(ProcessData& data, int32_t start, int32_t end) {
-    float* out[2] = {nullptr, nullptr};
-    const float* in[2] = {nullptr, nullptr};
+Component::Channels Component::channelsOf(ProcessData& data) {
+    Channels channels{};
     bool needsSilence = false;
     for (int32 ch = 0; ch < 2; ++ch) {
-        out[ch] = data.outputs ? channel(data.outputs, data.numOutputs, ch) : nullptr;
+        channels.out[ch] = data.outputs ? channel(data.outputs, data.numOutputs, ch) : nullptr;
         float* host = data.inputs ? channel(data.inputs, data.numInputs, ch) : nullptr;
         // A buffer flagged silent holds zeros by contract; read our own zeros
         // rather than trust a host that left it uncleared.
-        if (host && !silentFlag(data.inputs, data.numInputs, ch)) {
-            in[ch] = host;
-        } else {
-            needsSilence = true;
-        }
+        const bool silent = !host || silentFlag(data.inputs, data.numInputs, ch);
+        channels.in[ch] = silent ? silence[ch].data() : host;
+        needsSilence = needsSilence || silent;
     }
-    const int32 limit = needsSilence ? static_cast<int32>(std::min(silence[0].size(), silence[1].size())) : end - start;
+    channels.chunk = needsSilence ? static_cast<int32>(std::min(silence[0].size(), silence[1].size())) : INT_MAX;
+    channels.switchedOn = effect.isSwitchedOn();
+    return channels;
+}
+
+void Component::render(const Channels& channels, int32_t start, int32_t end) {
+    const bool bypassed = bypass.load(std::memory_order_relaxed);
     // Splitting a block without a change in it leaves the effect's output as it is.
-    for (int32 at = start; at < end; at += limit) {
-        const int32 count = std::min(limit, end - at);
-        float* inputs[2];
-        float* outputs[2];
-        for (int32 ch = 0; ch < 2; ++ch) {
-            inputs[ch] = in[ch] ? const_cast<float*>(in[ch]) + at : silence[ch].data();
-            outputs[ch] = out[ch] ? out[ch] + at : nullptr;
-        }
-        if (bypass.load()) {
+    for (int32 at = start; at < end;) {
+        const int32 count = std::min(channels.chunk, end - at);
+        float* inputs[2] = {channels.in[0] + (channels.in[0] == silence[0].data() ? 0 : at),
+                            channels.in[1] + (channels.in[1] == silence[1].data() ? 0 : at)};
+        float* outputs[2] = {channels.out[0] ? channels.out[0] + at : nullptr,
+                             channels.out[1] ? channels.out[1] + at : nullptr};
+        if (bypassed) {
             for (int32 ch = 0; ch < 2; ++ch) {
-                if (outputs[ch] && outputs[ch] != inputs[ch]) std::memmove(outputs[ch], inputs[ch], count * sizeof(float));
+                if (outputs[ch] && outputs[ch] != inputs[ch])
+                    std::memmove(outputs[ch], inputs[ch], static_cast<std::size_t>(count) * sizeof(float));
             }
-        } else if (effect.isSwitchedOn()) {
+        } else if (channels.switchedOn) {
             effect.processReplace(inputs, outputs, count);
         } else {
-            // Not switched on: the effect writes nothing, and the host must not hear its buffers' old contents.
+            // Not switched on, the effect writes nothing; the host must not hear its buffers' old contents.
             for (int32 ch = 0; ch < 2; ++ch) {
                 if (outputs[ch]) std::fill_n(outputs[ch], count, 0.0f);
             }
         }
+        at += count;
     }
 }
 

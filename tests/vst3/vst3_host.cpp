@@ -42,54 +42,6 @@ tresult VST3_API MemoryStream::tell(int64* pos) {
     return kResultOk;
 }
 
-// --- ParameterChanges
-
-tresult VST3_API ParameterChanges::Queue::getPoint(int32 index, int32& sampleOffset, ParamValue& value) {
-    if (index < 0 || index >= count) return kInvalidArgument;
-    sampleOffset = offsets[index];
-    value = values[index];
-    return kResultOk;
-}
-
-tresult VST3_API ParameterChanges::Queue::addPoint(int32 sampleOffset, ParamValue value, int32& index) {
-    if (count >= kMaxPoints) return kOutOfMemory;
-    offsets[count] = sampleOffset;
-    values[count] = value;
-    index = count++;
-    return kResultOk;
-}
-
-IParamValueQueue* VST3_API ParameterChanges::getParameterData(int32 index) {
-    return index >= 0 && index < count ? &queues[index] : nullptr;
-}
-
-IParamValueQueue* VST3_API ParameterChanges::addParameterData(const ParamID& id, int32& index) {
-    for (int32 i = 0; i < count; ++i) {
-        if (queues[i].id == id) {
-            index = i;
-            return &queues[i];
-        }
-    }
-    if (count >= kMaxQueues) return nullptr;
-    queues[count].id = id;
-    queues[count].count = 0;
-    index = count;
-    return &queues[count++];
-}
-
-void ParameterChanges::add(ParamID id, int32 offset, ParamValue value) {
-    int32 index = 0;
-    int32 point = 0;
-    if (IParamValueQueue* queue = addParameterData(id, index)) queue->addPoint(offset, value, point);
-}
-
-ParameterChanges::Queue* ParameterChanges::find(ParamID id) {
-    for (int32 i = 0; i < count; ++i) {
-        if (queues[i].id == id) return &queues[i];
-    }
-    return nullptr;
-}
-
 // --- RunLoopFrame
 
 tresult VST3_API RunLoopFrame::registerEventHandler(IEventHandler* handler, FileDescriptor) {

@@ -16,30 +16,11 @@
 #include "platform/vst2.h"
 #include "platform/vst3/editing.h"
 #include "platform/vst3/view.h"
+#include "tests/vst3/host_objects.h"
 
 namespace vst3host {
 
 using namespace vst3;
-
-/// Counts references; the test owns the object and outlives every reference.
-template <typename... Interfaces>
-class HostObject : public Interfaces... {
-public:
-    tresult VST3_API queryInterface(const TUID iid, void** obj) override {
-        *obj = nullptr;
-        ((Interfaces::iid.matches(iid) ? (*obj = static_cast<Interfaces*>(this), true) : false) || ...);
-        if (!*obj && FUnknown::iid.matches(iid)) *obj = static_cast<FUnknown*>(static_cast<First*>(this));
-        if (!*obj) return kNoInterface;
-        ++references;
-        return kResultOk;
-    }
-    uint32 VST3_API addRef() override { return ++references; }
-    uint32 VST3_API release() override { return --references; }
-    std::atomic<int> references{0};
-
-private:
-    using First = std::tuple_element_t<0, std::tuple<Interfaces...>>;
-};
 
 /// A stream in memory; reads hand out at most `chunk` bytes at a time.
 class MemoryStream : public HostObject<IBStream> {
@@ -54,39 +35,6 @@ public:
     std::vector<uint8_t> data;
     int64 position = 0;
     int32 chunk = 1 << 30;
-};
-
-/// Parameter changes of one block, in fixed storage (nothing allocated while
-/// a plug-in adds to them).
-class ParameterChanges : public HostObject<IParameterChanges> {
-public:
-    static constexpr int kMaxQueues = 16;
-    static constexpr int kMaxPoints = 64;
-
-    class Queue : public HostObject<IParamValueQueue> {
-    public:
-        ParamID VST3_API getParameterId() override { return id; }
-        int32 VST3_API getPointCount() override { return count; }
-        tresult VST3_API getPoint(int32 index, int32& sampleOffset, ParamValue& value) override;
-        tresult VST3_API addPoint(int32 sampleOffset, ParamValue value, int32& index) override;
-        ParamID id = 0;
-        int32 count = 0;
-        std::array<int32, kMaxPoints> offsets{};
-        std::array<ParamValue, kMaxPoints> values{};
-    };
-
-    int32 VST3_API getParameterCount() override { return count; }
-    IParamValueQueue* VST3_API getParameterData(int32 index) override;
-    IParamValueQueue* VST3_API addParameterData(const ParamID& id, int32& index) override;
-
-    /// Appends a point to the parameter's queue (made when first needed).
-    void add(ParamID id, int32 offset, ParamValue value);
-    /// The queue of `id`, or null.
-    Queue* find(ParamID id);
-    void clear() { count = 0; }
-
-    int32 count = 0;
-    std::array<Queue, kMaxQueues> queues;
 };
 
 /// Records what the plug-in tells its host.
