@@ -87,14 +87,20 @@ void EditorView::connectRunLoop() {
     if (frame->queryInterface(IRunLoop::iid.bytes, &loop) != kResultOk || !loop) return;
     runLoop = static_cast<IRunLoop*>(loop);
     runLoop->registerTimer(this, kRunLoopMilliseconds);
-    // Run-loop connection of the X11 window layer: register its connection's
-    // descriptor here (runLoop->registerEventHandler(this, fd)) once the layer
-    // offers one, and serve it in onFDIsSet.
+    // Run-loop connection of the X11 window layer: once the layer runs driven
+    // from outside, watchDescriptor(its connection's descriptor) here.
+}
+
+void EditorView::watchDescriptor(FileDescriptor fd) {
+    if (!runLoop || watchingDescriptor) return;
+    watchingDescriptor = runLoop->registerEventHandler(this, fd) == kResultOk;
 }
 
 void EditorView::disconnectRunLoop() {
     if (!runLoop) return;
     runLoop->unregisterTimer(this);
+    if (watchingDescriptor) runLoop->unregisterEventHandler(this);
+    watchingDescriptor = false;
     runLoop->release();
     runLoop = nullptr;
 }

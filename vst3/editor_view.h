@@ -48,6 +48,8 @@ private:
     ~EditorView();
     static void CALLBACK watchTick(HWND window, UINT message, UINT_PTR id, DWORD time);
     void connectRunLoop();
+    /// Has the host's run loop call onFDIsSet when `fd` is readable.
+    void watchDescriptor(vst3::FileDescriptor fd);
     void disconnectRunLoop();
 
     std::atomic<vst3::uint32> references{1};
@@ -55,6 +57,7 @@ private:
     Component& component;
     vst3::IPlugFrame* frame = nullptr;  // the host's, not counted: it outlives the attachment
     vst3::IRunLoop* runLoop = nullptr;
+    bool watchingDescriptor = false;
     HWND watchWindow = nullptr;
 };
 
