@@ -87,27 +87,19 @@ void BM_Vst3Process(benchmark::State& state) {
         for (const Automation& a : points[b]) changes[b].add(a.id, a.offset, a.value);
     }
     std::vector<float> outL(block), outR(block);
-    float* outputs[2] = {outL.data(), outR.data()};
-    float* inputs[2] = {nullptr, nullptr};
-    AudioBusBuffers inBus{}, outBus{};
-    inBus.numChannels = outBus.numChannels = 2;
-    inBus.channelBuffers32 = inputs;
-    outBus.channelBuffers32 = outputs;
-    ProcessData data{};
-    data.symbolicSampleSize = kSample32;
-    data.numSamples = block;
-    data.numInputs = data.numOutputs = 1;
-    data.inputs = &inBus;
-    data.outputs = &outBus;
+    StereoBlock host;
+    host.outputs[0] = outL.data();
+    host.outputs[1] = outR.data();
+    host.data.numSamples = block;
 
     std::size_t position = 0;
     int cycle = 0;
     for (auto _ : state) {
         if (position + block > kSignalFrames) position = 0;
-        inputs[0] = const_cast<float*>(signal(0).data() + position);
-        inputs[1] = const_cast<float*>(signal(1).data() + position);
-        data.inputParameterChanges = &changes[cycle];
-        processor->process(data);
+        host.inputs[0] = const_cast<float*>(signal(0).data() + position);
+        host.inputs[1] = const_cast<float*>(signal(1).data() + position);
+        host.data.inputParameterChanges = &changes[cycle];
+        processor->process(host.data);
         benchmark::DoNotOptimize(outL.data());
         benchmark::ClobberMemory();
         position += block;

@@ -20,6 +20,22 @@ void copyText(char (&to)[N], const char* from) {
     to[N - 1] = '\0';
 }
 
+// What every class info record starts with.
+template <typename Info>
+void fillClassHead(Info& info) {
+    std::memset(&info, 0, sizeof info);
+    std::memcpy(info.cid, kClassId.bytes, sizeof info.cid);
+    info.cardinality = PClassInfo::kManyInstances;
+    copyText(info.category, kVstAudioEffectClass);
+}
+
+// The version 2 records add flags and sub-categories.
+template <typename Info>
+void fillClassFlags(Info& info) {
+    info.classFlags = 0;  // not distributable: processing and editor share one effect
+    copyText(info.subCategories, kSubCategories);
+}
+
 class Factory final : public IPluginFactory3 {
 public:
     tresult VST3_API queryInterface(const TUID iid, void** obj) override {
@@ -50,23 +66,16 @@ public:
 
     tresult VST3_API getClassInfo(int32 index, PClassInfo* info) override {
         if (index != 0 || !info) return kInvalidArgument;
-        std::memset(info, 0, sizeof *info);
-        std::memcpy(info->cid, kClassId.bytes, sizeof info->cid);
-        info->cardinality = PClassInfo::kManyInstances;
-        copyText(info->category, kVstAudioEffectClass);
+        fillClassHead(*info);
         copyText(info->name, kClassName);
         return kResultOk;
     }
 
     tresult VST3_API getClassInfo2(int32 index, PClassInfo2* info) override {
         if (index != 0 || !info) return kInvalidArgument;
-        std::memset(info, 0, sizeof *info);
-        std::memcpy(info->cid, kClassId.bytes, sizeof info->cid);
-        info->cardinality = PClassInfo::kManyInstances;
-        copyText(info->category, kVstAudioEffectClass);
+        fillClassHead(*info);
+        fillClassFlags(*info);
         copyText(info->name, kClassName);
-        info->classFlags = 0;  // not distributable: processing and editor share one effect
-        copyText(info->subCategories, kSubCategories);
         copyText(info->vendor, kVendor);
         copyText(info->version, kVersion);
         copyText(info->sdkVersion, kSdkVersion);
@@ -75,13 +84,9 @@ public:
 
     tresult VST3_API getClassInfoUnicode(int32 index, PClassInfoW* info) override {
         if (index != 0 || !info) return kInvalidArgument;
-        std::memset(info, 0, sizeof *info);
-        std::memcpy(info->cid, kClassId.bytes, sizeof info->cid);
-        info->cardinality = PClassInfo::kManyInstances;
-        copyText(info->category, kVstAudioEffectClass);
+        fillClassHead(*info);
+        fillClassFlags(*info);
         toString16(kClassName, info->name, PClassInfo::kNameSize);
-        info->classFlags = 0;
-        copyText(info->subCategories, kSubCategories);
         toString16(kVendor, info->vendor, PClassInfoW::kVendorSize);
         toString16(kVersion, info->version, PClassInfoW::kVersionSize);
         toString16(kSdkVersion, info->sdkVersion, PClassInfoW::kVersionSize);

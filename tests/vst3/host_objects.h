@@ -114,4 +114,26 @@ inline ParameterChanges::Queue* ParameterChanges::find(ParamID id) {
     return nullptr;
 }
 
+/// One stereo block as a host hands it over: one bus of two channels each
+/// way; set the channel pointers, numSamples and the changes per call.
+struct StereoBlock {
+    StereoBlock() {
+        inBus.numChannels = outBus.numChannels = 2;
+        inBus.channelBuffers32 = inputs;
+        outBus.channelBuffers32 = outputs;
+        data.symbolicSampleSize = kSample32;
+        data.numInputs = data.numOutputs = 1;
+        data.inputs = &inBus;
+        data.outputs = &outBus;
+    }
+    StereoBlock(const StereoBlock&) = delete;
+    StereoBlock& operator=(const StereoBlock&) = delete;
+
+    float* inputs[2] = {nullptr, nullptr};
+    float* outputs[2] = {nullptr, nullptr};
+    AudioBusBuffers inBus{};
+    AudioBusBuffers outBus{};
+    ProcessData data{};
+};
+
 }  // namespace vst3host

@@ -140,27 +140,18 @@ void Plugin::start(double sampleRate, int32 maxBlock) {
 
 tresult Plugin::process(const float* inLeft, const float* inRight, float* outLeft, float* outRight, int32 frames,
                         IParameterChanges* in, IParameterChanges* out, uint64* silence, uint64 inputSilence) {
-    float* inputs[2] = {const_cast<float*>(inLeft), const_cast<float*>(inRight)};
-    float* outputs[2] = {outLeft, outRight};
-    AudioBusBuffers inBus{};
-    inBus.numChannels = 2;
-    inBus.silenceFlags = inputSilence;
-    inBus.channelBuffers32 = inputs;
-    AudioBusBuffers outBus{};
-    outBus.numChannels = 2;
-    outBus.channelBuffers32 = outputs;
-    ProcessData data{};
-    data.processMode = kRealtime;
-    data.symbolicSampleSize = kSample32;
-    data.numSamples = frames;
-    data.numInputs = 1;
-    data.numOutputs = 1;
-    data.inputs = &inBus;
-    data.outputs = &outBus;
-    data.inputParameterChanges = in;
-    data.outputParameterChanges = out;
-    const tresult result = processor->process(data);
-    if (silence) *silence = outBus.silenceFlags;
+    StereoBlock block;
+    block.inputs[0] = const_cast<float*>(inLeft);
+    block.inputs[1] = const_cast<float*>(inRight);
+    block.outputs[0] = outLeft;
+    block.outputs[1] = outRight;
+    block.inBus.silenceFlags = inputSilence;
+    block.data.processMode = kRealtime;
+    block.data.numSamples = frames;
+    block.data.inputParameterChanges = in;
+    block.data.outputParameterChanges = out;
+    const tresult result = processor->process(block.data);
+    if (silence) *silence = block.outBus.silenceFlags;
     return result;
 }
 

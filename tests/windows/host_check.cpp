@@ -83,11 +83,8 @@ void checkEditor(VstEntryProc entry, const std::string& referenceDir, const char
     if (!editor) {
         fail("no varnoxclass child window in the host window");
     } else {
-        if (!winhost::playMouseScript(editor)) fail("the editor's timer fired too rarely");
-        const std::vector<std::uint8_t> pixels = winhost::capture(editor);
-        if (capturePath && !pixels.empty()) hostscript::writeFile(capturePath, pixels.data(), pixels.size());
-        const std::string difference = winhost::frameDifference(pixels, expected);
-        if (!difference.empty()) fail("editor: " + difference);
+        const std::string problem = winhost::scriptedFrameProblem(editor, expected, capturePath);
+        if (!problem.empty()) fail("editor: " + problem);
         else std::printf("editor: %dx%d pixels identical to the native snapshot\n", kEditorWidth, kEditorHeight);
     }
     effect->dispatcher(effect, effEditClose, 0, 0, nullptr, 0.0f);

@@ -16,6 +16,7 @@
 #include "platform/vst3/audio.h"
 #include "platform/vst3/editing.h"
 #include "platform/vst3/view.h"
+#include "tests/vst3/host_objects.h"
 #include "tests/windows/host_script.h"
 #include "tests/windows/window_host.h"
 
@@ -79,17 +80,11 @@ std::vector<float> renderProgram(IPluginFactory* factory, int program) {
     std::vector<float> output(input.size());
     std::vector<float> inLeft(hostscript::kMaxBlock), inRight(hostscript::kMaxBlock);
     std::vector<float> outLeft(hostscript::kMaxBlock), outRight(hostscript::kMaxBlock);
-    float* inputs[2] = {inLeft.data(), inRight.data()};
-    float* outputs[2] = {outLeft.data(), outRight.data()};
-    AudioBusBuffers inBus{}, outBus{};
-    inBus.numChannels = outBus.numChannels = 2;
-    inBus.channelBuffers32 = inputs;
-    outBus.channelBuffers32 = outputs;
-    ProcessData data{};
-    data.symbolicSampleSize = kSample32;
-    data.numInputs = data.numOutputs = 1;
-    data.inputs = &inBus;
-    data.outputs = &outBus;
+    vst3host::StereoBlock block;
+    block.inputs[0] = inLeft.data();
+    block.inputs[1] = inRight.data();
+    block.outputs[0] = outLeft.data();
+    block.outputs[1] = outRight.data();
     constexpr int32 kBlocks[] = {512, 333, 64, 7, 1024, 1, 250};
     int done = 0;
     for (std::size_t n = 0; done < hostscript::kFrames; ++n) {
@@ -98,8 +93,8 @@ std::vector<float> renderProgram(IPluginFactory* factory, int program) {
             inLeft[i] = input[2 * (done + i)];
             inRight[i] = input[2 * (done + i) + 1];
         }
-        data.numSamples = count;
-        instance.processor->process(data);
+        block.data.numSamples = count;
+        instance.processor->process(block.data);
         for (int32 i = 0; i < count; ++i) {
             output[2 * (done + i)] = outLeft[i];
             output[2 * (done + i) + 1] = outRight[i];
@@ -156,11 +151,8 @@ void checkEditor(IPluginFactory* factory, const std::string& referenceDir, const
     if (!editor) {
         fail("no varnoxclass child window in the host window");
     } else {
-        if (!winhost::playMouseScript(editor)) fail("the editor's timer fired too rarely");
-        const std::vector<std::uint8_t> pixels = winhost::capture(editor);
-        if (capturePath && !pixels.empty()) hostscript::writeFile(capturePath, pixels.data(), pixels.size());
-        const std::string difference = winhost::frameDifference(pixels, expected);
-        if (!difference.empty()) fail("editor: " + difference);
+        const std::string problem = winhost::scriptedFrameProblem(editor, expected, capturePath);
+        if (!problem.empty()) fail("editor: " + problem);
         else std::printf("editor: %dx%d pixels identical to the native snapshot\n", hostscript::kEditorWidth,
                          hostscript::kEditorHeight);
     }

@@ -64,6 +64,8 @@ bool pumpTicks(HWND editor, int ticks) {
     return seen >= ticks;
 }
 
+namespace {
+
 bool playMouseScript(HWND editor) {
     bool leftHeld = false;
     bool ticking = true;
@@ -81,6 +83,8 @@ bool playMouseScript(HWND editor) {
     }
     return ticking;
 }
+
+}  // namespace
 
 std::vector<std::uint8_t> capture(HWND window) {
     std::vector<std::uint8_t> rgb;
@@ -119,7 +123,10 @@ std::vector<std::uint8_t> capture(HWND window) {
     return rgb;
 }
 
-std::string frameDifference(const std::vector<std::uint8_t>& pixels, const std::vector<std::uint8_t>& expected) {
+std::string scriptedFrameProblem(HWND editor, const std::vector<std::uint8_t>& expected, const char* capturePath) {
+    if (!playMouseScript(editor)) return "the editor's timer fired too rarely";
+    const std::vector<std::uint8_t> pixels = capture(editor);
+    if (capturePath && !pixels.empty()) hostscript::writeFile(capturePath, pixels.data(), pixels.size());
     if (pixels.size() != expected.size())
         return "the captured frame has " + std::to_string(pixels.size()) + " bytes, not the reference's size";
     std::size_t differing = 0, first = 0;

@@ -16,12 +16,11 @@ HWND createFrame(int x, int y);
 /// Delivers messages until the editor's own 50 ms timer has fired `ticks`
 /// times; false when it fired too rarely.
 bool pumpTicks(HWND editor, int ticks);
-/// Plays the host script's mouse actions on the editor, letting its timer
-/// run after each; false when the timer fired too rarely.
-bool playMouseScript(HWND editor);
 /// The window's pixels as the screen shows them, rows top-down, RGB.
 std::vector<std::uint8_t> capture(HWND window);
-/// Empty when `pixels` equal `expected`, else what differs.
-std::string frameDifference(const std::vector<std::uint8_t>& pixels, const std::vector<std::uint8_t>& expected);
+/// Plays the host script's mouse actions on the editor, letting its timer run
+/// after each, captures the frame (written to `capturePath` when given) and
+/// compares it with `expected`: empty when equal, else what went wrong.
+std::string scriptedFrameProblem(HWND editor, const std::vector<std::uint8_t>& expected, const char* capturePath);
 
 }  // namespace winhost
