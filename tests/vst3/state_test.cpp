@@ -86,8 +86,6 @@ TEST(Vst3State, RoundTripRestoresTheSoundBitForBit) {
     }
 }
 
-// Values between steps are kept as the effect reads them back, so a second
-// save gives the same bytes.
 TEST(Vst3State, ControllerStateIsTheSameRecord) {
     Plugin plugin(bundle().factory());
     plugin.controller->setParamNormalized(1, 0.77);
@@ -95,9 +93,17 @@ TEST(Vst3State, ControllerStateIsTheSameRecord) {
     ASSERT_EQ(plugin.controller->getState(&controllerState), kResultOk);
     EXPECT_EQ(controllerState.data, plugin.state());
     Plugin other(bundle().factory());
+    EditHandler handler;
+    other.controller->setComponentHandler(&handler);
     controllerState.position = 0;
     ASSERT_EQ(other.controller->setState(&controllerState), kResultOk);
     EXPECT_EQ(other.state(), plugin.state());
+    // A restored state is the host's own doing: nothing comes back as an edit.
+    plugin.controller->setParamNormalized(7, 8 / 9.0);
+    MemoryStream otherProgram(plugin.state());
+    ASSERT_EQ(other.component->setState(&otherProgram), kResultOk);
+    EXPECT_TRUE(handler.calls.empty());
+    other.controller->setComponentHandler(nullptr);
 }
 
 TEST(Vst3State, BadRecordsAreRefusedAndChangeNothing) {
