@@ -283,6 +283,28 @@ TEST(Vst3Processing, SilentFlaggedInputIsSilence) {
     EXPECT_EQ(silence, 3u);
 }
 
+// The tail the host is told of: after loud input stops, the output is exactly
+// silent from that many samples on, whatever the program.
+TEST(Vst3Processing, OutputFallsSilentWithinTheTailItReports) {
+    for (int32 program = 0; program < 10; ++program) {
+        Plugin plugin(bundle().factory());
+        plugin.controller->setParamNormalized(7, program / 9.0);
+        plugin.start();
+        const uint32 tail = plugin.processor->getTailSamples();
+        const std::vector<float> input = hostscript::inputSignal();
+        std::vector<float> inL(512), inR(512), outL(512), outR(512);
+        for (int i = 0; i < 256; ++i) {
+            inL[i] = input[2 * (26460 + i)];  // past full scale
+            inR[i] = input[2 * (26460 + i) + 1];
+        }
+        plugin.process(inL.data(), inR.data(), outL.data(), outR.data(), 512);
+        for (int i = 256 + static_cast<int>(tail); i < 512; ++i) {
+            ASSERT_EQ(outL[i], 0.0f) << "program " << program << " sample " << i;
+            ASSERT_EQ(outR[i], 0.0f) << "program " << program << " sample " << i;
+        }
+    }
+}
+
 TEST(Vst3Processing, NothingAllocatedWhileProcessing) {
     if (!allocations::counting()) GTEST_SKIP() << "allocation counting is off under the sanitizers";
     Plugin plugin(bundle().factory());
