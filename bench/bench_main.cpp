@@ -59,8 +59,8 @@ public:
             }
             std::fprintf(out, "%-40s %10.2f %10.1f", key.c_str(), row.nsPerFrame, row.realtime);
             Figures other;
-            if (key.rfind("BM_Plugin", 0) == 0 &&
-                lookup(replacePrefix(key, "BM_Plugin", "BM_Baseline"), other)) {
+            const std::string base = baselineRow(key);
+            if (base != key && lookup(base, other)) {
                 std::fprintf(out, " %11.2fx", other.nsPerFrame / row.nsPerFrame);
             } else {
                 std::fprintf(out, " %12s", "");
@@ -90,8 +90,15 @@ private:
         return true;
     }
 
-    static std::string replacePrefix(const std::string& key, const std::string& from, const std::string& to) {
-        return to + key.substr(from.size());
+    // Each row family beside the one it is measured against.
+    static std::string baselineRow(const std::string& key) {
+        static const std::pair<const char*, const char*> pairs[] = {{"BM_Plugin/", "BM_Baseline/"},
+                                                                    {"BM_Vst3Process/", "BM_EngineDirect/"}};
+        for (const auto& [row, base] : pairs) {
+            const std::string prefix = row;
+            if (key.rfind(prefix, 0) == 0) return base + key.substr(prefix.size());
+        }
+        return key;
     }
 
     // "BM_PluginTail/program:9/block:512" compares with "BM_Plugin/program:9/block:512".

@@ -96,8 +96,9 @@ inline void check(bool ok, const char* what) {
     if (!ok) finding(what);
 }
 
-/// The two targets, callable from the libFuzzer entries and the replay test.
+/// The targets, callable from the libFuzzer entries and the replay test.
 int runDispatcher(const std::uint8_t* data, std::size_t size);
 int runBlock(const std::uint8_t* data, std::size_t size);
+int runVst3State(const std::uint8_t* data, std::size_t size);
 
 }  // namespace fuzzing

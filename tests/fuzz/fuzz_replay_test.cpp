@@ -52,6 +52,14 @@ TEST(FuzzReplay, BlockCorpus) {
     EXPECT_GT(replay("corpus", "block", fuzzing::runBlock), 0u);
 }
 
+TEST(FuzzReplay, Vst3StateCorpus) {
+    EXPECT_GT(replay("corpus", "vst3_state", fuzzing::runVst3State), 0u);
+}
+
+TEST(FuzzReplay, Vst3StateRegressions) {
+    replay("regressions", "vst3_state", fuzzing::runVst3State);
+}
+
 TEST(FuzzReplay, DispatcherRegressions) {
     replay("regressions", "dispatcher", fuzzing::runDispatcher);
 }
@@ -65,5 +73,6 @@ TEST(FuzzReplay, EmptyAndTinyInputs) {
     for (std::size_t size = 0; size <= sizeof bytes; ++size) {
         EXPECT_EQ(fuzzing::runDispatcher(bytes, size), 0);
         EXPECT_EQ(fuzzing::runBlock(bytes, size), 0);
+        EXPECT_EQ(fuzzing::runVst3State(bytes, size), 0);
     }
 }

@@ -1,7 +1,8 @@
 # Checks a built plug-in DLL from its PE headers, as read by objdump -p:
-# the machine, the single export `main`, imports from Windows system DLLs
-# only, and the skin bitmaps 106 to 109 in language 0x041D.
-#   cmake -DOBJDUMP=... -DDLL=... -DMACHINE=i386|x86-64 -P check_dll.cmake
+# the machine, its exports (the single export `main` unless EXPORTS names
+# others), imports from Windows system DLLs only, and the skin bitmaps 106 to
+# 109 in language 0x041D.
+#   cmake -DOBJDUMP=... -DDLL=... -DMACHINE=i386|x86-64 [-DEXPORTS="a;b"] -P check_dll.cmake
 cmake_minimum_required(VERSION 3.25)
 
 foreach(var OBJDUMP DLL MACHINE)
@@ -56,9 +57,14 @@ if(NOT format STREQUAL "pei-${MACHINE}")
   list(APPEND problems "file format is '${format}', not pei-${MACHINE}")
 endif()
 
+if(NOT DEFINED EXPORTS)
+  set(EXPORTS main)
+endif()
 list(REMOVE_DUPLICATES exports)
-if(NOT exports STREQUAL "main")
-  list(APPEND problems "exports are '${exports}', not just main")
+list(SORT exports)
+list(SORT EXPORTS)
+if(NOT exports STREQUAL EXPORTS)
+  list(APPEND problems "exports are '${exports}', not '${EXPORTS}'")
 endif()
 
 set(systemDlls GDI32.DLL KERNEL32.DLL MSVCRT.DLL USER32.DLL)
@@ -81,4 +87,4 @@ if(problems)
   list(JOIN problems "\n  " text)
   message(FATAL_ERROR "${DLL}:\n  ${text}")
 endif()
-message(STATUS "${DLL}: ${format}, exports main only, imports ${imports}, bitmaps ${bitmaps}")
+message(STATUS "${DLL}: ${format}, exports ${exports} only, imports ${imports}, bitmaps ${bitmaps}")

@@ -14,13 +14,12 @@
 #include "platform/vst2.h"
 #include "tests/windows/host_script.h"
 #include "tests/windows/load_dll.h"
+#include "tests/windows/window_host.h"
 
 namespace {
 
 using hostscript::kEditorHeight;
 using hostscript::kEditorWidth;
-using hostscript::Mouse;
-using hostscript::messageFor;
 
 int failures = 0;
 
@@ -65,85 +64,13 @@ void checkAudio(VstEntryProc entry, const std::string& referenceDir) {
     }
 }
 
-// The host side of an editor: a plain top-level window whose client area
-// holds the plug-in's window.
-LRESULT CALLBACK frameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-// Delivers messages until the editor's timer has fired `ticks` times.
-void pumpTicks(HWND editor, int ticks) {
-    const DWORD deadline = GetTickCount() + 60000;
-    int seen = 0;
-    while (seen < ticks && GetTickCount() < deadline) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_TIMER && msg.hwnd == editor) ++seen;
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        if (seen < ticks) MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
-    if (seen < ticks) fail("the editor's timer fired too rarely");
-}
-
-WPARAM buttonsFor(Mouse action, bool leftHeld) {
-    if (action == Mouse::kLeftDown || (action == Mouse::kMove && leftHeld)) return MK_LBUTTON;
-    return action == Mouse::kRightDown ? MK_RBUTTON : 0;
-}
-
-// The window's pixels as the screen shows them, rows top-down, RGB.
-std::vector<std::uint8_t> capture(HWND window) {
-    std::vector<std::uint8_t> rgb;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = kEditorWidth;
-    info.bmiHeader.biHeight = -kEditorHeight;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    HDC windowDc = GetDC(window);
-    HDC memoryDc = CreateCompatibleDC(windowDc);
-    void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(windowDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (memoryDc && dib && bits) {
-        HGDIOBJ previous = SelectObject(memoryDc, dib);
-        // PrintWindow comes back black under Wine; the screen is what counts.
-        if (BitBlt(memoryDc, 0, 0, kEditorWidth, kEditorHeight, windowDc, 0, 0, SRCCOPY)) {
-            GdiFlush();
-            const auto* row = static_cast<const std::uint8_t*>(bits);
-            const int stride = (kEditorWidth * 3 + 3) & ~3;
-            rgb.reserve(std::size_t{kEditorWidth} * kEditorHeight * 3);
-            for (int y = 0; y < kEditorHeight; ++y, row += stride) {
-                for (int x = 0; x < kEditorWidth; ++x) {
-                    rgb.push_back(row[3 * x + 2]);
-                    rgb.push_back(row[3 * x + 1]);
-                    rgb.push_back(row[3 * x]);
-                }
-            }
-        }
-        SelectObject(memoryDc, previous);
-    }
-    if (dib) DeleteObject(dib);
-    if (memoryDc) DeleteDC(memoryDc);
-    ReleaseDC(window, windowDc);
-    return rgb;
-}
-
 void checkEditor(VstEntryProc entry, const std::string& referenceDir, const char* capturePath) {
     std::vector<std::uint8_t> expected;
     const std::string path = joined(referenceDir, hostscript::kEditorFileName);
     if (!hostscript::readFile(path, expected)) return fail("no native reference " + path);
 
-    RECT size{0, 0, kEditorWidth, kEditorHeight};
-    AdjustWindowRect(&size, WS_OVERLAPPEDWINDOW, FALSE);
-    HWND frame = CreateWindowExA(0, "varnoxhostframe", "Varnox host check", WS_OVERLAPPEDWINDOW, 40, 40,
-                                 size.right - size.left, size.bottom - size.top, nullptr, nullptr,
-                                 GetModuleHandleA(nullptr), nullptr);
+    HWND frame = winhost::createFrame(40, 40);
     if (!frame) return fail("cannot create the host window");
-    ShowWindow(frame, SW_SHOWNORMAL);
-    UpdateWindow(frame);
-
     AEffect* effect = entry(&hostscript::hostCallback);
     if (!effect) {
         DestroyWindow(frame);
@@ -156,37 +83,9 @@ void checkEditor(VstEntryProc entry, const std::string& referenceDir, const char
     if (!editor) {
         fail("no varnoxclass child window in the host window");
     } else {
-        bool leftHeld = false;
-        for (const hostscript::Step& step : hostscript::mouseScript()) {
-            // The pointer goes where the message says, so that whatever Wine
-            // derives from the real pointer agrees with it.
-            POINT point{step.x, step.y};
-            ClientToScreen(editor, &point);
-            SetCursorPos(point.x, point.y);
-            if (step.action == Mouse::kLeftDown) leftHeld = true;
-            if (step.action == Mouse::kLeftUp) leftHeld = false;
-            SendMessageA(editor, messageFor(step.action), buttonsFor(step.action, leftHeld),
-                         MAKELPARAM(step.x, step.y));
-            pumpTicks(editor, step.ticksAfter);
-        }
-        const std::vector<std::uint8_t> pixels = capture(editor);
-        if (capturePath && !pixels.empty()) hostscript::writeFile(capturePath, pixels.data(), pixels.size());
-        if (pixels.size() != expected.size()) {
-            fail("the captured frame has " + std::to_string(pixels.size()) + " bytes, not the reference's size");
-        } else {
-            std::size_t differing = 0, first = 0;
-            for (std::size_t i = 0; i < pixels.size(); i += 3) {
-                if (std::memcmp(&pixels[i], &expected[i], 3) != 0 && differing++ == 0) first = i / 3;
-            }
-            if (differing) {
-                char where[160];
-                std::snprintf(where, sizeof where, "%zu pixels differ from the native snapshot, the first at (%zu, %zu)",
-                              differing, first % kEditorWidth, first / kEditorWidth);
-                fail(std::string("editor: ") + where);
-            } else {
-                std::printf("editor: %dx%d pixels identical to the native snapshot\n", kEditorWidth, kEditorHeight);
-            }
-        }
+        const std::string problem = winhost::scriptedFrameProblem(editor, expected, capturePath);
+        if (!problem.empty()) fail("editor: " + problem);
+        else std::printf("editor: %dx%d pixels identical to the native snapshot\n", kEditorWidth, kEditorHeight);
     }
     effect->dispatcher(effect, effEditClose, 0, 0, nullptr, 0.0f);
     if (editor && IsWindow(editor)) fail("the editor window outlived effEditClose");
@@ -203,14 +102,9 @@ struct OpenEditor {
 
 OpenEditor openEditor(VstEntryProc entry, int x, int y) {
     OpenEditor open;
-    RECT size{0, 0, kEditorWidth, kEditorHeight};
-    AdjustWindowRect(&size, WS_OVERLAPPEDWINDOW, FALSE);
-    open.frame = CreateWindowExA(0, "varnoxhostframe", "Varnox host check", WS_OVERLAPPEDWINDOW, x, y,
-                                 size.right - size.left, size.bottom - size.top, nullptr, nullptr,
-                                 GetModuleHandleA(nullptr), nullptr);
+    open.frame = winhost::createFrame(x, y);
     open.effect = entry(&hostscript::hostCallback);
     if (!open.frame || !open.effect) return open;
-    ShowWindow(open.frame, SW_SHOWNORMAL);
     open.effect->dispatcher(open.effect, effOpen, 0, 0, nullptr, 0.0f);
     open.effect->dispatcher(open.effect, effEditOpen, 0, 0, open.frame, 0.0f);
     open.editor = FindWindowExA(open.frame, nullptr, "varnoxclass", nullptr);
@@ -254,9 +148,9 @@ void checkEditorLifecycle(VstEntryProc entry, HMODULE library) {
     closeEditor(first);
     if (!classRegistered(library)) fail("lifecycle: closing one of two editors unregistered the class");
     if (second.editor) {
-        pumpTicks(second.editor, 3);
+        if (!winhost::pumpTicks(second.editor, 3)) fail("lifecycle: the editor's timer fired too rarely");
         // Without its skin the window would show one flat background colour.
-        const std::vector<std::uint8_t> pixels = capture(second.editor);
+        const std::vector<std::uint8_t> pixels = winhost::capture(second.editor);
         std::set<std::uint32_t> colours;
         for (std::size_t i = 0; i + 2 < pixels.size(); i += 3)
             colours.insert(std::uint32_t{pixels[i]} << 16 | std::uint32_t{pixels[i + 1]} << 8 | pixels[i + 2]);
@@ -267,7 +161,7 @@ void checkEditorLifecycle(VstEntryProc entry, HMODULE library) {
 
     OpenEditor again = openEditor(entry, 40, 240);
     if (!again.editor) fail("lifecycle: the editor did not open again after all were closed");
-    else pumpTicks(again.editor, 2);
+    else if (!winhost::pumpTicks(again.editor, 2)) fail("lifecycle: the editor's timer fired too rarely");
     closeEditor(again);
     std::printf("editor lifecycle: checked\n");
 }
@@ -281,13 +175,6 @@ int main(int argc, char** argv) {
     }
     const auto [library, entry] = loadDll(argv[1]);
     if (!entry) return 1;
-    WNDCLASSA frameClass{};
-    frameClass.lpfnWndProc = &frameProc;
-    frameClass.hInstance = GetModuleHandleA(nullptr);
-    frameClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    frameClass.lpszClassName = "varnoxhostframe";
-    RegisterClassA(&frameClass);
-
     checkAudio(entry, argv[2]);
     checkEditor(entry, argv[2], argc == 4 ? argv[3] : nullptr);
     checkEditorLifecycle(entry, library);

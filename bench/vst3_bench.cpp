@@ -1,0 +1,155 @@
+// The VST 3 process call against the direct engine path it wraps: the same
+// music-like input, four automation points per block (two parameters moving
+// a step each time), the block split at each point on both sides. Figures per
+// stereo frame, as in the block rows.
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <cmath>
+#include <vector>
+
+#include "bench/bench_support.h"
+#include "engine/shaper_effect.h"
+#include "host/effect_base.h"
+#include "tests/vst3/host_objects.h"
+#include "vst3/factory.h"
+
+namespace {
+
+using namespace vst3host;
+
+constexpr double kRate = 44100.0;
+constexpr int kPointsPerBlock = 4;
+constexpr int kCycle = 16;  // automation patterns before they repeat
+constexpr std::size_t kSignalFrames = 1 << 16;
+
+struct Automation {
+    int32 offset;
+    ParamID id;
+    double value;
+};
+
+// Drive and Attack take turns, each point a new step.
+std::vector<std::array<Automation, kPointsPerBlock>> automation(int32 block) {
+    std::vector<std::array<Automation, kPointsPerBlock>> blocks(kCycle);
+    for (int b = 0; b < kCycle; ++b) {
+        for (int p = 0; p < kPointsPerBlock; ++p) {
+            const int n = b * kPointsPerBlock + p;
+            blocks[b][p] = {block * p / kPointsPerBlock + (p ? 3 : 0), static_cast<ParamID>(p % 2 ? 1 : 3),
+                            static_cast<double>((n * 37) % 129) / 128.0};
+        }
+    }
+    return blocks;
+}
+
+const std::vector<float>& signal(int channel) {
+    static const std::array<std::vector<float>, 2> music = [] {
+        std::array<std::vector<float>, 2> out;
+        for (int c = 0; c < 2; ++c) {
+            out[c].resize(kSignalFrames);
+            for (std::size_t i = 0; i < kSignalFrames; ++i) {
+                const double t = double(i) / kRate;
+                out[c][i] = float(0.6 * std::sin(2.0 * M_PI * (110.0 + 3 * c) * t) * (0.6 + 0.4 * std::sin(5.0 * t)) +
+                                  0.2 * std::sin(2.0 * M_PI * 1661.0 * t));
+            }
+        }
+        return out;
+    }();
+    return music[channel];
+}
+
+void setCounters(benchmark::State& state, int32 block) {
+    state.counters["ns/frame"] =
+        benchmark::Counter(block, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["realtime"] = benchmark::Counter(block / kRate, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void BM_Vst3Process(benchmark::State& state) {
+    const auto block = static_cast<int32>(state.range(0));
+    IPluginFactory* factory = vst3face::pluginFactory();
+    PClassInfo info{};
+    factory->getClassInfo(0, &info);
+    void* obj = nullptr;
+    factory->createInstance(info.cid, IComponent::iid.bytes, &obj);
+    auto* component = static_cast<IComponent*>(obj);
+    component->initialize(nullptr);
+    component->queryInterface(IAudioProcessor::iid.bytes, &obj);
+    auto* processor = static_cast<IAudioProcessor*>(obj);
+    ProcessSetup setup{kRealtime, kSample32, block, kRate};
+    processor->setupProcessing(setup);
+    component->setActive(true);
+    processor->setProcessing(true);
+
+    // The host fills its queues before the call; that is not ours to time.
+    const auto points = automation(block);
+    std::vector<ParameterChanges> changes(kCycle);
+    for (int b = 0; b < kCycle; ++b) {
+        for (const Automation& a : points[b]) changes[b].add(a.id, a.offset, a.value);
+    }
+    std::vector<float> outL(block), outR(block);
+    StereoBlock host;
+    host.outputs[0] = outL.data();
+    host.outputs[1] = outR.data();
+    host.data.numSamples = block;
+
+    std::size_t position = 0;
+    int cycle = 0;
+    for (auto _ : state) {
+        if (position + block > kSignalFrames) position = 0;
+        host.inputs[0] = const_cast<float*>(signal(0).data() + position);
+        host.inputs[1] = const_cast<float*>(signal(1).data() + position);
+        host.data.inputParameterChanges = &changes[cycle];
+        processor->process(host.data);
+        benchmark::DoNotOptimize(outL.data());
+        benchmark::ClobberMemory();
+        position += block;
+        cycle = (cycle + 1) % kCycle;
+    }
+    setCounters(state, block);
+    component->setActive(false);
+    processor->release();
+    component->terminate();
+    component->release();
+}
+
+// The engine as the face drives it: putParameter at each point, processReplace between.
+void BM_EngineDirect(benchmark::State& state) {
+    const auto block = static_cast<int32>(state.range(0));
+    benchsupport::PluginInstance instance(0, static_cast<float>(kRate), block);
+    auto* effect = static_cast<ShaperEffect*>(EffectBase::fromRecord(instance.record()));
+    const auto points = automation(block);
+    std::vector<float> outL(block), outR(block);
+    std::size_t position = 0;
+    int cycle = 0;
+    for (auto _ : state) {
+        if (position + block > kSignalFrames) position = 0;
+        int32 done = 0;
+        const auto piece = [&](int32 to) {
+            float* inputs[2] = {const_cast<float*>(signal(0).data() + position + done),
+                                const_cast<float*>(signal(1).data() + position + done)};
+            float* outputs[2] = {outL.data() + done, outR.data() + done};
+            if (to > done) effect->processReplace(inputs, outputs, to - done);
+            done = to;
+        };
+        for (const Automation& a : points[cycle]) {
+            piece(a.offset);
+            effect->putParameter(static_cast<int32_t>(a.id), static_cast<float>(a.value));
+        }
+        piece(block);
+        benchmark::DoNotOptimize(outL.data());
+        benchmark::ClobberMemory();
+        position += block;
+        cycle = (cycle + 1) % kCycle;
+    }
+    setCounters(state, block);
+}
+
+void blocks(benchmark::internal::Benchmark* b) {
+    b->ArgNames({"block"});
+    b->Arg(512)->Arg(32);
+}
+
+BENCHMARK(BM_Vst3Process)->Apply(blocks);
+BENCHMARK(BM_EngineDirect)->Apply(blocks);
+
+}  // namespace

@@ -1,0 +1,161 @@
+// Varnox as one VST 3 object: component, audio processor and edit controller
+// at once, around the one effect instance that the processing and the editor
+// share, as in the VST 2 face. There is no separate controller class.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/vst3/audio.h"
+#include "platform/vst3/editing.h"
+#include "vst3/effect_link.h"
+#include "vst3/state.h"
+
+namespace vst3face {
+
+class EditorView;
+
+class Component final : public vst3::IComponent,
+                        public vst3::IAudioProcessor,
+                        public vst3::IEditController,
+                        public vst3::IUnitInfo,
+                        public vst3::IProcessContextRequirements,
+                        private EditListener {
+public:
+    Component();
+    Component(const Component&) = delete;
+    Component& operator=(const Component&) = delete;
+
+    /// False when the effect could not be made (out of memory).
+    bool valid() const { return effect.valid() && scratch.valid(); }
+
+    // FUnknown
+    vst3::tresult VST3_API queryInterface(const vst3::TUID iid, void** obj) override;
+    vst3::uint32 VST3_API addRef() override;
+    vst3::uint32 VST3_API release() override;
+
+    // IPluginBase
+    vst3::tresult VST3_API initialize(vst3::FUnknown* context) override;
+    vst3::tresult VST3_API terminate() override;
+
+    // IComponent
+    vst3::tresult VST3_API getControllerClassId(vst3::TUID classId) override;
+    vst3::tresult VST3_API setIoMode(vst3::IoMode mode) override;
+    vst3::int32 VST3_API getBusCount(vst3::MediaType type, vst3::BusDirection dir) override;
+    vst3::tresult VST3_API getBusInfo(vst3::MediaType type, vst3::BusDirection dir, vst3::int32 index,
+                                      vst3::BusInfo& bus) override;
+    vst3::tresult VST3_API getRoutingInfo(vst3::RoutingInfo& inInfo, vst3::RoutingInfo& outInfo) override;
+    vst3::tresult VST3_API activateBus(vst3::MediaType type, vst3::BusDirection dir, vst3::int32 index,
+                                       vst3::TBool state) override;
+    vst3::tresult VST3_API setActive(vst3::TBool state) override;
+    /// Component and controller state alike: one record holds everything.
+    vst3::tresult VST3_API setState(vst3::IBStream* state) override;
+    vst3::tresult VST3_API getState(vst3::IBStream* state) override;
+
+    // IAudioProcessor
+    vst3::tresult VST3_API setBusArrangements(vst3::SpeakerArrangement* inputs, vst3::int32 numIns,
+                                              vst3::SpeakerArrangement* outputs, vst3::int32 numOuts) override;
+    vst3::tresult VST3_API getBusArrangement(vst3::BusDirection dir, vst3::int32 index,
+                                             vst3::SpeakerArrangement& arr) override;
+    vst3::tresult VST3_API canProcessSampleSize(vst3::int32 symbolicSampleSize) override;
+    vst3::uint32 VST3_API getLatencySamples() override;
+    vst3::tresult VST3_API setupProcessing(vst3::ProcessSetup& setup) override;
+    vst3::tresult VST3_API setProcessing(vst3::TBool state) override;
+    vst3::tresult VST3_API process(vst3::ProcessData& data) override;
+    vst3::uint32 VST3_API getTailSamples() override;
+
+    // IProcessContextRequirements
+    vst3::uint32 VST3_API getProcessContextRequirements() override;
+
+    // IEditController
+    vst3::tresult VST3_API setComponentState(vst3::IBStream* state) override;
+    vst3::int32 VST3_API getParameterCount() override;
+    vst3::tresult VST3_API getParameterInfo(vst3::int32 paramIndex, vst3::ParameterInfo& info) override;
+    vst3::tresult VST3_API getParamStringByValue(vst3::ParamID id, vst3::ParamValue valueNormalized,
+                                                 vst3::String128 string) override;
+    vst3::tresult VST3_API getParamValueByString(vst3::ParamID id, vst3::TChar* string,
+                                                 vst3::ParamValue& valueNormalized) override;
+    vst3::ParamValue VST3_API normalizedParamToPlain(vst3::ParamID id, vst3::ParamValue valueNormalized) override;
+    vst3::ParamValue VST3_API plainParamToNormalized(vst3::ParamID id, vst3::ParamValue plainValue) override;
+    vst3::ParamValue VST3_API getParamNormalized(vst3::ParamID id) override;
+    vst3::tresult VST3_API setParamNormalized(vst3::ParamID id, vst3::ParamValue value) override;
+    vst3::tresult VST3_API setComponentHandler(vst3::IComponentHandler* handler) override;
+    vst3::IPlugView* VST3_API createView(vst3::FIDString name) override;
+
+    // IUnitInfo: one root unit with the factory programs.
+    vst3::int32 VST3_API getUnitCount() override;
+    vst3::tresult VST3_API getUnitInfo(vst3::int32 unitIndex, vst3::UnitInfo& info) override;
+    vst3::int32 VST3_API getProgramListCount() override;
+    vst3::tresult VST3_API getProgramListInfo(vst3::int32 listIndex, vst3::ProgramListInfo& info) override;
+    vst3::tresult VST3_API getProgramName(vst3::ProgramListID listId, vst3::int32 programIndex,
+                                          vst3::String128 name) override;
+    vst3::tresult VST3_API getProgramInfo(vst3::ProgramListID listId, vst3::int32 programIndex,
+                                          vst3::CString attributeId, vst3::String128 attributeValue) override;
+    vst3::tresult VST3_API hasProgramPitchNames(vst3::ProgramListID listId, vst3::int32 programIndex) override;
+    vst3::tresult VST3_API getProgramPitchName(vst3::ProgramListID listId, vst3::int32 programIndex,
+                                               vst3::int16 midiPitch, vst3::String128 name) override;
+    vst3::UnitID VST3_API getSelectedUnit() override;
+    vst3::tresult VST3_API selectUnit(vst3::UnitID unitId) override;
+    vst3::tresult VST3_API getUnitByBus(vst3::MediaType type, vst3::BusDirection dir, vst3::int32 busIndex,
+                                        vst3::int32 channel, vst3::UnitID& unitId) override;
+    vst3::tresult VST3_API setUnitProgramData(vst3::int32 listOrUnitId, vst3::int32 programIndex,
+                                              vst3::IBStream* data) override;
+
+    // For the editor view (user-interface thread).
+    EffectLink& link() { return effect; }
+    /// The view that has the editor open, if any; set by the view itself.
+    EditorView* editorOwner = nullptr;
+    /// Ends the host edits of knobs the mouse no longer holds.
+    void closeFinishedEdits();
+    /// Ends every open host edit (the editor is going away).
+    void closeAllEdits();
+
+private:
+    ~Component();
+    void editorChanged(int32_t index, float value) override;
+
+    /// A host's value for one of the effect's six parameters: set only when it
+    /// moves the parameter to another step, so that a host handing back the
+    /// value the effect already holds (an echo of an edit, a display refresh)
+    /// changes nothing.
+    void applyHostValue(int32_t index, double normalized);
+    /// Loads a program unless it is the current one; true when it did.
+    bool applyProgram(int32_t program);
+    SavedState currentState() const;
+    void applyState(const SavedState& state);
+    vst3::tresult restoreFrom(vst3::IBStream* stream);
+    std::string textFor(int32_t index, double normalized);
+
+    /// The block's channels as the effect takes them.
+    struct Channels {
+        float* in[2];
+        float* out[2];
+        int32_t chunk;  // frames per call: the silence buffers' length when they stand in
+        bool switchedOn;
+    };
+    Channels channelsOf(vst3::ProcessData& data);
+    /// Runs the frames start..end of the block through the effect (or past it, bypassed).
+    void render(const Channels& channels, int32_t start, int32_t end);
+    /// Tells the host the six values a program change in the block set.
+    void reportProgramValues(vst3::ProcessData& data, int32_t offset);
+
+    std::atomic<vst3::uint32> references{1};
+    EffectLink effect{this};
+    // Value texts for any value without touching the live effect; texts are
+    // asked for on the user-interface thread, sometimes on others.
+    EffectLink scratch;
+    std::mutex scratchMutex;
+
+    bool initialized = false;
+    bool active = false;
+    std::atomic<bool> bypass{false};
+    vst3::IComponentHandler* handler = nullptr;
+    std::array<bool, 6> editing{};
+    // Two distinct silent inputs (the effect treats one buffer passed twice as mono).
+    std::array<std::vector<float>, 2> silence;
+};
+
+}  // namespace vst3face

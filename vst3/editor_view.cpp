@@ -1,0 +1,145 @@
+#include "vst3/editor_view.h"
+
+#include <cstring>
+
+#include "vst3/component.h"
+
+namespace vst3face {
+
+using namespace vst3;
+
+namespace {
+constexpr UINT kWatchMilliseconds = 50;  // the editor's own tick
+constexpr TimerInterval kRunLoopMilliseconds = 50;
+}  // namespace
+
+EditorView::EditorView(Component& owner) : component(owner) { component.addRef(); }
+
+EditorView::~EditorView() {
+    removed();
+    component.release();
+}
+
+tresult VST3_API EditorView::queryInterface(const TUID iid, void** obj) {
+    if (!obj) return kInvalidArgument;
+    if (FUnknown::iid.matches(iid) || IPlugView::iid.matches(iid)) {
+        *obj = static_cast<IPlugView*>(this);
+    } else if (ITimerHandler::iid.matches(iid)) {
+        *obj = static_cast<ITimerHandler*>(this);
+    } else if (IEventHandler::iid.matches(iid)) {
+        *obj = static_cast<IEventHandler*>(this);
+    } else {
+        *obj = nullptr;
+        return kNoInterface;
+    }
+    addRef();
+    return kResultOk;
+}
+
+uint32 VST3_API EditorView::addRef() { return ++references; }
+
+uint32 VST3_API EditorView::release() {
+    const uint32 left = --references;
+    if (left == 0) delete this;
+    return left;
+}
+
+tresult VST3_API EditorView::isPlatformTypeSupported(FIDString type) {
+    return type && std::strcmp(type, kPlatformTypeNative) == 0 ? kResultTrue : kResultFalse;
+}
+
+tresult VST3_API EditorView::attached(void* parent, FIDString type) {
+    if (isPlatformTypeSupported(type) != kResultTrue) return kResultFalse;
+    // One editor per effect: a second view of it stays empty.
+    if (attachedTo || component.editorOwner) return kResultFalse;
+    EffectLink& effect = component.link();
+    if (!effect.openEditor(parent)) return kResultFalse;
+    attachedTo = &component;
+    component.editorOwner = this;
+
+    watchWindow = effect.editorWindow();
+    // The view's address is the timer's id: one view per window.
+    if (watchWindow) SetTimer(watchWindow, reinterpret_cast<UINT_PTR>(this), kWatchMilliseconds, &watchTick);
+    connectRunLoop();
+    return kResultOk;
+}
+
+tresult VST3_API EditorView::removed() {
+    if (!attachedTo) return kResultFalse;
+    if (watchWindow) KillTimer(watchWindow, reinterpret_cast<UINT_PTR>(this));
+    watchWindow = nullptr;
+    disconnectRunLoop();
+    component.closeAllEdits();
+    component.link().closeEditor();
+    component.editorOwner = nullptr;
+    attachedTo = nullptr;
+    return kResultOk;
+}
+
+void CALLBACK EditorView::watchTick(HWND /*window*/, UINT /*message*/, UINT_PTR id, DWORD /*time*/) {
+    auto* view = reinterpret_cast<EditorView*>(id);
+    if (view->attachedTo) view->component.closeFinishedEdits();
+}
+
+void EditorView::connectRunLoop() {
+    if (!frame) return;
+    void* loop = nullptr;
+    if (frame->queryInterface(IRunLoop::iid.bytes, &loop) != kResultOk || !loop) return;
+    runLoop = static_cast<IRunLoop*>(loop);
+    runLoop->registerTimer(this, kRunLoopMilliseconds);
+    // Run-loop connection of the X11 window layer: once the layer runs driven
+    // from outside, watchDescriptor(its connection's descriptor) here.
+}
+
+void EditorView::watchDescriptor(FileDescriptor fd) {
+    if (!runLoop || watchingDescriptor) return;
+    watchingDescriptor = runLoop->registerEventHandler(this, fd) == kResultOk;
+}
+
+void EditorView::disconnectRunLoop() {
+    if (!runLoop) return;
+    runLoop->unregisterTimer(this);
+    if (watchingDescriptor) runLoop->unregisterEventHandler(this);
+    watchingDescriptor = false;
+    runLoop->release();
+    runLoop = nullptr;
+}
+
+void VST3_API EditorView::onTimer() {
+    // Run-loop connection of the X11 window layer: fire its due timers here
+    // (the editor's 50 ms tick and the edit watch) when it is driven by the host.
+}
+
+void VST3_API EditorView::onFDIsSet(FileDescriptor /*fd*/) {
+    // Run-loop connection of the X11 window layer: handle its pending events here.
+}
+
+tresult VST3_API EditorView::onWheel(float) { return kResultFalse; }
+tresult VST3_API EditorView::onKeyDown(char16, int16, int16) { return kResultFalse; }
+tresult VST3_API EditorView::onKeyUp(char16, int16, int16) { return kResultFalse; }
+
+tresult VST3_API EditorView::getSize(ViewRect* size) {
+    if (!size) return kInvalidArgument;
+    *size = ViewRect{0, 0, component.link().editorWidth(), component.link().editorHeight()};
+    return kResultOk;
+}
+
+tresult VST3_API EditorView::onSize(ViewRect* newSize) { return newSize ? kResultOk : kInvalidArgument; }
+
+tresult VST3_API EditorView::onFocus(TBool) { return kResultOk; }
+
+tresult VST3_API EditorView::setFrame(IPlugFrame* newFrame) {
+    frame = newFrame;
+    return kResultOk;
+}
+
+tresult VST3_API EditorView::canResize() { return kResultFalse; }
+
+tresult VST3_API EditorView::checkSizeConstraint(ViewRect* rect) {
+    if (!rect) return kInvalidArgument;
+    rect->right = rect->left + component.link().editorWidth();
+    rect->bottom = rect->top + component.link().editorHeight();
+    return kResultTrue;
+}
+
+}  // namespace vst3face
