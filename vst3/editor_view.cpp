@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/run_loop.h"
 #include "vst3/component.h"
 
 namespace vst3face {
@@ -10,7 +11,9 @@ using namespace vst3;
 
 namespace {
 constexpr UINT kWatchMilliseconds = 50;  // the editor's own tick
-constexpr TimerInterval kRunLoopMilliseconds = 50;
+// The run loop's timer only asks the window which of its timers are due; a
+// period well under the editor's 50 ms keeps the ticks at their rate.
+constexpr TimerInterval kRunLoopMilliseconds = 10;
 }  // namespace
 
 EditorView::EditorView(Component& owner) : component(owner) { component.addRef(); }
@@ -53,14 +56,24 @@ tresult VST3_API EditorView::attached(void* parent, FIDString type) {
     // One editor per effect: a second view of it stays empty.
     if (attachedTo || component.editorOwner) return kResultFalse;
     EffectLink& effect = component.link();
-    if (!effect.openEditor(parent)) return kResultFalse;
+    // Where the host offers its run loop, the window's input and ticks come
+    // through it, on the host's user-interface thread, as Linux hosts expect.
+    connectRunLoop();
+    if (!effect.openEditor(parent, runLoop != nullptr)) {
+        disconnectRunLoop();
+        return kResultFalse;
+    }
     attachedTo = &component;
     component.editorOwner = this;
 
     watchWindow = effect.editorWindow();
     // The view's address is the timer's id: one view per window.
     if (watchWindow) SetTimer(watchWindow, reinterpret_cast<UINT_PTR>(this), kWatchMilliseconds, &watchTick);
-    connectRunLoop();
+    if (runLoop && watchWindow) {
+        runLoopTimer = runLoop->registerTimer(this, kRunLoopMilliseconds) == kResultOk;
+        const int fd = runloop::eventDescriptor(watchWindow);
+        if (fd >= 0) watchDescriptor(fd);
+    }
     return kResultOk;
 }
 
@@ -86,9 +99,6 @@ void EditorView::connectRunLoop() {
     void* loop = nullptr;
     if (frame->queryInterface(IRunLoop::iid.bytes, &loop) != kResultOk || !loop) return;
     runLoop = static_cast<IRunLoop*>(loop);
-    runLoop->registerTimer(this, kRunLoopMilliseconds);
-    // Run-loop connection of the X11 window layer: once the layer runs driven
-    // from outside, watchDescriptor(its connection's descriptor) here.
 }
 
 void EditorView::watchDescriptor(FileDescriptor fd) {
@@ -98,7 +108,8 @@ void EditorView::watchDescriptor(FileDescriptor fd) {
 
 void EditorView::disconnectRunLoop() {
     if (!runLoop) return;
-    runLoop->unregisterTimer(this);
+    if (runLoopTimer) runLoop->unregisterTimer(this);
+    runLoopTimer = false;
     if (watchingDescriptor) runLoop->unregisterEventHandler(this);
     watchingDescriptor = false;
     runLoop->release();
@@ -106,12 +117,12 @@ void EditorView::disconnectRunLoop() {
 }
 
 void VST3_API EditorView::onTimer() {
-    // Run-loop connection of the X11 window layer: fire its due timers here
-    // (the editor's 50 ms tick and the edit watch) when it is driven by the host.
+    // The editor's 50 ms tick and the edit watch, when they are due.
+    if (attachedTo && watchWindow) runloop::fireDueTimers(watchWindow);
 }
 
 void VST3_API EditorView::onFDIsSet(FileDescriptor /*fd*/) {
-    // Run-loop connection of the X11 window layer: handle its pending events here.
+    if (attachedTo && watchWindow) runloop::handleEvents(watchWindow);
 }
 
 tresult VST3_API EditorView::onWheel(float) { return kResultFalse; }

@@ -57,6 +57,7 @@ private:
     Component& component;
     vst3::IPlugFrame* frame = nullptr;  // the host's, not counted: it outlives the attachment
     vst3::IRunLoop* runLoop = nullptr;
+    bool runLoopTimer = false;
     bool watchingDescriptor = false;
     HWND watchWindow = nullptr;
 };

@@ -7,6 +7,8 @@
 #include "editor/skin_editor.h"
 #include "engine/shaper_effect.h"
 #include "host/effect_base.h"
+#include "platform/run_loop.h"
+#include "platform/ui_lock.h"
 #include "product/shaper_effect_edit.h"
 
 namespace vst3face {
@@ -109,26 +111,34 @@ void EffectLink::processReplace(float** inputs, float** outputs, int32_t frames)
 int32_t EffectLink::editorWidth() const { return SkinEditor::kWidth; }
 int32_t EffectLink::editorHeight() const { return SkinEditor::kHeight; }
 
-bool EffectLink::openEditor(void* parent) {
+bool EffectLink::openEditor(void* parent, bool byRunLoop) {
+    const uilock::Guard guard;
     SkinEditor* editor = editorOf(effect);
-    return editor && editor->openWindow(parent) == 1;
+    if (!editor) return false;
+    if (!byRunLoop) return editor->openWindow(parent) == 1;
+    const runloop::CallerDriven drivenByCaller;
+    return editor->openWindow(parent) == 1;
 }
 
 void EffectLink::closeEditor() {
+    const uilock::Guard guard;
     if (SkinEditor* editor = editorOf(effect)) editor->closeWindow();
 }
 
 bool EffectLink::editorOpen() const {
+    const uilock::Guard guard;
     const SkinEditor* editor = editorOf(effect);
     return editor && editor->isOpen == 1;
 }
 
 HWND EffectLink::editorWindow() const {
+    const uilock::Guard guard;
     const SkinEditor* editor = editorOf(effect);
     return editor && editor->isOpen == 1 ? editor->window : nullptr;
 }
 
 int32_t EffectLink::draggedParameter() const {
+    const uilock::Guard guard;
     const SkinEditor* editor = editorOf(effect);
     if (!editor || editor->dragMode != SkinEditor::kDragKnob) return -1;
     if (editor->activeControl >= panel::kKnobCount) return -1;

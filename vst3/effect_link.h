@@ -66,10 +66,13 @@ public:
     bool isSwitchedOn() const;
     void processReplace(float** inputs, float** outputs, int32_t frames);
 
-    // The editor.
+    // The editor. Calls that touch it wait for the user-interface lock: on
+    // Linux its window may tick on a thread of its own.
     int32_t editorWidth() const;
     int32_t editorHeight() const;
-    bool openEditor(void* parent);
+    /// Opens the editor in `parent`; with `byRunLoop` its window is driven by
+    /// the caller's run loop (platform/run_loop.h), not by a thread of its own.
+    bool openEditor(void* parent, bool byRunLoop = false);
     void closeEditor();
     bool editorOpen() const;
     HWND editorWindow() const;

@@ -44,13 +44,14 @@ tresult VST3_API MemoryStream::tell(int64* pos) {
 
 // --- RunLoopFrame
 
-tresult VST3_API RunLoopFrame::registerEventHandler(IEventHandler* handler, FileDescriptor) {
-    eventHandlers.push_back(handler);
+tresult VST3_API RunLoopFrame::registerEventHandler(IEventHandler* handler, FileDescriptor fd) {
+    eventHandlers.emplace_back(handler, fd);
     return kResultOk;
 }
 
 tresult VST3_API RunLoopFrame::unregisterEventHandler(IEventHandler* handler) {
-    const auto at = std::find(eventHandlers.begin(), eventHandlers.end(), handler);
+    const auto at = std::find_if(eventHandlers.begin(), eventHandlers.end(),
+                                 [&](const auto& watch) { return watch.first == handler; });
     if (at == eventHandlers.end()) return kInvalidArgument;
     eventHandlers.erase(at);
     return kResultOk;

@@ -68,7 +68,7 @@ public:
     tresult VST3_API registerTimer(ITimerHandler* handler, TimerInterval milliseconds) override;
     tresult VST3_API unregisterTimer(ITimerHandler* handler) override;
     std::vector<std::pair<ITimerHandler*, TimerInterval>> timers;
-    std::vector<IEventHandler*> eventHandlers;
+    std::vector<std::pair<IEventHandler*, FileDescriptor>> eventHandlers;
 };
 
 /// A loaded module and its factory.
