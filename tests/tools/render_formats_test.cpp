@@ -117,6 +117,27 @@ TEST_F(FormatTest, TheOutputTypeFollowsTheNameOrType) {
     }
 }
 
+TEST_F(FormatTest, FloatOutputsHoldNoClockTime) {
+    // The same render must give the same bytes; a timestamp in the header
+    // (libsndfile's PEAK chunk) breaks that from one second to the next.
+    Audio input = testSignal(2, 44100, 3000);
+    writeAudio(in("float.wav"), input);
+    for (std::string name : {"float.wav", "float.aiff"}) {
+        const uint32_t before = static_cast<uint32_t>(time(nullptr));
+        Result result = run({in("float.wav"), out(name), "--type", name.substr(6), "--format", "float"});
+        const uint32_t after = static_cast<uint32_t>(time(nullptr));
+        ASSERT_EQ(result.exitCode, 0) << name << ": " << result.err;
+        ASSERT_EQ(readAudio(out(name)).format & SF_FORMAT_SUBMASK, SF_FORMAT_FLOAT) << name;
+        const std::string bytes = slurp(out(name));
+        for (uint32_t t = before - 1; t <= after + 1; ++t)
+            for (bool bigEndian : {false, true}) {
+                std::string stamp(4, '\0');
+                for (int i = 0; i < 4; ++i) stamp[bigEndian ? 3 - i : i] = static_cast<char>(t >> (8 * i));
+                EXPECT_EQ(bytes.find(stamp), std::string::npos) << name << " holds the time " << t;
+            }
+    }
+}
+
 TEST_F(FormatTest, PipesCarryWavAiffAndFlac) {
     Audio input = testSignal(2, 44100, 20000);
     input.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;

@@ -189,6 +189,9 @@ SoundFileWriter::SoundFileWriter(OutputFile& output, int format, int channels, i
     if (file == nullptr) fail(reason);
     // Samples beyond full scale saturate in the formats libsndfile converts.
     sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    // The float formats' PEAK chunk carries the wall-clock time, which would
+    // make the same render give different bytes from one second to the next.
+    sf_command(file, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
     if (int bits = quantisedBits(format)) quantiser.emplace(bits, dither);
 }
 
