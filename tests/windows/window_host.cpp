@@ -123,19 +123,27 @@ std::vector<std::uint8_t> capture(HWND window) {
     return rgb;
 }
 
-std::string scriptedFrameProblem(HWND editor, const std::vector<std::uint8_t>& expected, const char* capturePath) {
-    if (!playMouseScript(editor)) return "the editor's timer fired too rarely";
+std::string editorFrameProblem(HWND frame, const std::vector<std::uint8_t>& expected, const char* capturePath,
+                               HWND& editor) {
+    editor = FindWindowExA(frame, nullptr, "varnoxclass", nullptr);
+    if (!editor) return "no varnoxclass child window in the host window";
+    if (!playMouseScript(editor)) return "editor: the editor's timer fired too rarely";
     const std::vector<std::uint8_t> pixels = capture(editor);
     if (capturePath && !pixels.empty()) hostscript::writeFile(capturePath, pixels.data(), pixels.size());
     if (pixels.size() != expected.size())
-        return "the captured frame has " + std::to_string(pixels.size()) + " bytes, not the reference's size";
+        return "editor: the captured frame has " + std::to_string(pixels.size()) +
+               " bytes, not the reference's size";
     std::size_t differing = 0, first = 0;
     for (std::size_t i = 0; i < pixels.size(); i += 3) {
         if (std::memcmp(&pixels[i], &expected[i], 3) != 0 && differing++ == 0) first = i / 3;
     }
-    if (!differing) return {};
+    if (!differing) {
+        std::printf("editor: %dx%d pixels identical to the native snapshot\n", kEditorWidth, kEditorHeight);
+        return {};
+    }
     char where[160];
-    std::snprintf(where, sizeof where, "%zu pixels differ from the native snapshot, the first at (%zu, %zu)", differing,
+    std::snprintf(where, sizeof where,
+                  "editor: %zu pixels differ from the native snapshot, the first at (%zu, %zu)", differing,
                   first % kEditorWidth, first / kEditorWidth);
     return where;
 }

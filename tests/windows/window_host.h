@@ -18,9 +18,11 @@ HWND createFrame(int x, int y);
 bool pumpTicks(HWND editor, int ticks);
 /// The window's pixels as the screen shows them, rows top-down, RGB.
 std::vector<std::uint8_t> capture(HWND window);
-/// Plays the host script's mouse actions on the editor, letting its timer run
-/// after each, captures the frame (written to `capturePath` when given) and
-/// compares it with `expected`: empty when equal, else what went wrong.
-std::string scriptedFrameProblem(HWND editor, const std::vector<std::uint8_t>& expected, const char* capturePath);
+/// Finds the editor's window in `frame` (into `editor`, null when missing),
+/// plays the host script's mouse actions on it, letting its timer run after
+/// each, captures the frame (written to `capturePath` when given) and compares
+/// it with `expected`: empty when equal, else what went wrong.
+std::string editorFrameProblem(HWND frame, const std::vector<std::uint8_t>& expected, const char* capturePath,
+                               HWND& editor);
 
 }  // namespace winhost
