@@ -21,6 +21,13 @@ constexpr std::array<int32_t, kParamCount> kReadoutKindOf = {
 
 bool isParameter(int32_t index) { return index >= 0 && index < kParamCount; }
 
+// Hosts may send values outside 0..1 or not finite; the raw value stays a
+// whole step within range.
+float withinRange(float value) {
+    if (!(value >= 0.0f)) return 0.0f;
+    return value > 1.0f ? 1.0f : value;
+}
+
 // Copies a fixed text into a host buffer, which hosts size for these texts.
 void copyText(char* destination, const char* text) {
     if (destination) std::strcpy(destination, text);
@@ -71,12 +78,8 @@ ShaperEffect::~ShaperEffect() {
 
 void ShaperEffect::putParameter(int32_t index, float value) {
     if (!isParameter(index)) return;
-    // Hosts may send values outside 0..1 or not finite; keep the raw value a
-    // whole step within range.
-    if (!(value >= 0.0f)) value = 0.0f;
-    if (value > 1.0f) value = 1.0f;
-
-    rawValue[index] = std::trunc(rawMaximum[index] * value);
+    value = withinRange(value);
+    rawValue[index] = stepFor(index, value);
     if (programs) programs[programIndex].value[index] = value;
 
     if (announceChange == 1) {
@@ -87,6 +90,11 @@ void ShaperEffect::putParameter(int32_t index, float value) {
         updateReadout(kReadoutDrive, 0);
     }
     announceChange = 1;
+}
+
+float ShaperEffect::stepFor(int32_t index, float value) const {
+    if (!isParameter(index)) return 0.0f;
+    return std::trunc(rawMaximum[index] * withinRange(value));
 }
 
 float ShaperEffect::readParameter(int32_t index) {

@@ -29,6 +29,8 @@ public:
 
     void putParameter(int32_t index, float value) override;
     float readParameter(int32_t index) override;
+    /// The raw step putParameter stores for `value` (0 for no parameter).
+    float stepFor(int32_t index, float value) const;
     void processAccumulate(float** inputs, float** outputs, int32_t sampleFrames) override;
     void processReplace(float** inputs, float** outputs, int32_t sampleFrames) override;
     void selectProgram(int32_t program) override;

@@ -27,13 +27,6 @@ double clamped(double normalized) {
     return normalized > 1.0 ? 1.0 : normalized;
 }
 
-template <typename Interface>
-tresult hand(Interface* object, void** obj) {
-    object->addRef();
-    *obj = object;
-    return kResultOk;
-}
-
 }  // namespace
 
 Component::Component() {
@@ -47,16 +40,10 @@ Component::~Component() {
 // --- FUnknown
 
 tresult VST3_API Component::queryInterface(const TUID iid, void** obj) {
-    if (!obj) return kInvalidArgument;
-    if (FUnknown::iid.matches(iid) || IPluginBase::iid.matches(iid) || IComponent::iid.matches(iid))
-        return hand(static_cast<IComponent*>(this), obj);
-    if (IAudioProcessor::iid.matches(iid)) return hand(static_cast<IAudioProcessor*>(this), obj);
-    if (IEditController::iid.matches(iid)) return hand(static_cast<IEditController*>(this), obj);
-    if (IUnitInfo::iid.matches(iid)) return hand(static_cast<IUnitInfo*>(this), obj);
-    if (IProcessContextRequirements::iid.matches(iid))
-        return hand(static_cast<IProcessContextRequirements*>(this), obj);
-    *obj = nullptr;
-    return kNoInterface;
+    // IComponent and IEditController both derive from IPluginBase: the component's answers.
+    const char* asked = IPluginBase::iid.matches(iid) ? IComponent::iid.bytes : iid;
+    return answerQuery<IComponent, IAudioProcessor, IEditController, IUnitInfo, IProcessContextRequirements>(
+        this, asked, obj);
 }
 
 uint32 VST3_API Component::addRef() { return ++references; }
@@ -306,13 +293,7 @@ tresult VST3_API Component::getParamValueByString(ParamID id, TChar* string, Par
 ParamValue VST3_API Component::normalizedParamToPlain(ParamID id, ParamValue valueNormalized) {
     if (isEffectParameter(id)) {
         // The effect's own step: what putParameter stores for this value.
-        const auto index = static_cast<int32_t>(id);
-        std::lock_guard<std::mutex> lock(scratchMutex);
-        const float before = scratch.readParameter(index);
-        scratch.putParameter(index, static_cast<float>(clamped(valueNormalized)));
-        const double plain = static_cast<double>(scratch.readParameter(index)) * scratch.rawMaximum(index);
-        scratch.putParameter(index, before);
-        return plain;
+        return effect.stepFor(static_cast<int32_t>(id), static_cast<float>(clamped(valueNormalized)));
     }
     if (id == kBypassId) return listIndex(valueNormalized, 1);
     if (id == kProgramId) return listIndex(valueNormalized, kFactoryProgramCount - 1);
@@ -394,18 +375,16 @@ void Component::editorChanged(int32_t index, float value) {
 }
 
 void Component::closeFinishedEdits() {
-    const int32_t dragged = effect.draggedParameter();
-    for (int32_t i = 0; i < kEffectParameterCount; ++i) {
-        if (editing[i] && i != dragged) {
-            editing[i] = false;
-            if (handler) handler->endEdit(static_cast<ParamID>(i));
-        }
-    }
+    // Most ticks have no edit open: no need to ask the editor, under its lock.
+    if (std::none_of(editing.begin(), editing.end(), [](bool open) { return open; })) return;
+    closeEditsExcept(effect.draggedParameter());
 }
 
-void Component::closeAllEdits() {
+void Component::closeAllEdits() { closeEditsExcept(-1); }
+
+void Component::closeEditsExcept(int32_t kept) {
     for (int32_t i = 0; i < kEffectParameterCount; ++i) {
-        if (editing[i]) {
+        if (editing[i] && i != kept) {
             editing[i] = false;
             if (handler) handler->endEdit(static_cast<ParamID>(i));
         }

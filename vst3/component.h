@@ -12,6 +12,7 @@
 #include "platform/vst3/audio.h"
 #include "platform/vst3/editing.h"
 #include "vst3/effect_link.h"
+#include "vst3/parameters.h"
 #include "vst3/state.h"
 
 namespace vst3face {
@@ -116,6 +117,8 @@ public:
 private:
     ~Component();
     void editorChanged(int32_t index, float value) override;
+    /// Ends the host edits of every parameter but `kept` (-1: of all).
+    void closeEditsExcept(int32_t kept);
 
     /// A host's value for one of the effect's six parameters: set only when it
     /// moves the parameter to another step, so that a host handing back the
@@ -153,7 +156,7 @@ private:
     bool active = false;
     std::atomic<bool> bypass{false};
     vst3::IComponentHandler* handler = nullptr;
-    std::array<bool, 6> editing{};
+    std::array<bool, kEffectParameterCount> editing{};
     // Two distinct silent inputs (the effect treats one buffer passed twice as mono).
     std::array<std::vector<float>, 2> silence;
 };

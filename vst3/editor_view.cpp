@@ -24,19 +24,7 @@ EditorView::~EditorView() {
 }
 
 tresult VST3_API EditorView::queryInterface(const TUID iid, void** obj) {
-    if (!obj) return kInvalidArgument;
-    if (FUnknown::iid.matches(iid) || IPlugView::iid.matches(iid)) {
-        *obj = static_cast<IPlugView*>(this);
-    } else if (ITimerHandler::iid.matches(iid)) {
-        *obj = static_cast<ITimerHandler*>(this);
-    } else if (IEventHandler::iid.matches(iid)) {
-        *obj = static_cast<IEventHandler*>(this);
-    } else {
-        *obj = nullptr;
-        return kNoInterface;
-    }
-    addRef();
-    return kResultOk;
+    return answerQuery<IPlugView, ITimerHandler, IEventHandler>(this, iid, obj);
 }
 
 uint32 VST3_API EditorView::addRef() { return ++references; }
@@ -54,7 +42,7 @@ tresult VST3_API EditorView::isPlatformTypeSupported(FIDString type) {
 tresult VST3_API EditorView::attached(void* parent, FIDString type) {
     if (isPlatformTypeSupported(type) != kResultTrue) return kResultFalse;
     // One editor per effect: a second view of it stays empty.
-    if (attachedTo || component.editorOwner) return kResultFalse;
+    if (component.editorOwner) return kResultFalse;
     EffectLink& effect = component.link();
     // Where the host offers its run loop, the window's input and ticks come
     // through it, on the host's user-interface thread, as Linux hosts expect.
@@ -63,7 +51,6 @@ tresult VST3_API EditorView::attached(void* parent, FIDString type) {
         disconnectRunLoop();
         return kResultFalse;
     }
-    attachedTo = &component;
     component.editorOwner = this;
 
     watchWindow = effect.editorWindow();
@@ -72,26 +59,26 @@ tresult VST3_API EditorView::attached(void* parent, FIDString type) {
     if (runLoop && watchWindow) {
         runLoopTimer = runLoop->registerTimer(this, kRunLoopMilliseconds) == kResultOk;
         const int fd = runloop::eventDescriptor(watchWindow);
-        if (fd >= 0) watchDescriptor(fd);
+        // The host's run loop calls onFDIsSet when the window's connection has input.
+        if (fd >= 0) watchingDescriptor = runLoop->registerEventHandler(this, fd) == kResultOk;
     }
     return kResultOk;
 }
 
 tresult VST3_API EditorView::removed() {
-    if (!attachedTo) return kResultFalse;
+    if (component.editorOwner != this) return kResultFalse;
     if (watchWindow) KillTimer(watchWindow, reinterpret_cast<UINT_PTR>(this));
     watchWindow = nullptr;
     disconnectRunLoop();
     component.closeAllEdits();
     component.link().closeEditor();
     component.editorOwner = nullptr;
-    attachedTo = nullptr;
     return kResultOk;
 }
 
 void CALLBACK EditorView::watchTick(HWND /*window*/, UINT /*message*/, UINT_PTR id, DWORD /*time*/) {
     auto* view = reinterpret_cast<EditorView*>(id);
-    if (view->attachedTo) view->component.closeFinishedEdits();
+    if (view->component.editorOwner == view) view->component.closeFinishedEdits();
 }
 
 void EditorView::connectRunLoop() {
@@ -99,11 +86,6 @@ void EditorView::connectRunLoop() {
     void* loop = nullptr;
     if (frame->queryInterface(IRunLoop::iid.bytes, &loop) != kResultOk || !loop) return;
     runLoop = static_cast<IRunLoop*>(loop);
-}
-
-void EditorView::watchDescriptor(FileDescriptor fd) {
-    if (!runLoop || watchingDescriptor) return;
-    watchingDescriptor = runLoop->registerEventHandler(this, fd) == kResultOk;
 }
 
 void EditorView::disconnectRunLoop() {
@@ -118,11 +100,11 @@ void EditorView::disconnectRunLoop() {
 
 void VST3_API EditorView::onTimer() {
     // The editor's 50 ms tick and the edit watch, when they are due.
-    if (attachedTo && watchWindow) runloop::fireDueTimers(watchWindow);
+    if (watchWindow) runloop::fireDueTimers(watchWindow);
 }
 
 void VST3_API EditorView::onFDIsSet(FileDescriptor /*fd*/) {
-    if (attachedTo && watchWindow) runloop::handleEvents(watchWindow);
+    if (watchWindow) runloop::handleEvents(watchWindow);
 }
 
 tresult VST3_API EditorView::onWheel(float) { return kResultFalse; }

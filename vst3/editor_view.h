@@ -42,19 +42,14 @@ public:
     void VST3_API onTimer() override;
     void VST3_API onFDIsSet(vst3::FileDescriptor fd) override;
 
-    bool isAttached() const { return attachedTo != nullptr; }
-
 private:
     ~EditorView();
     static void CALLBACK watchTick(HWND window, UINT message, UINT_PTR id, DWORD time);
     void connectRunLoop();
-    /// Has the host's run loop call onFDIsSet when `fd` is readable.
-    void watchDescriptor(vst3::FileDescriptor fd);
     void disconnectRunLoop();
 
     std::atomic<vst3::uint32> references{1};
-    Component* attachedTo = nullptr;  // while attached; the component also lives while we do
-    Component& component;
+    Component& component;  // counted: it lives while we do; while attached, its editorOwner is this
     vst3::IPlugFrame* frame = nullptr;  // the host's, not counted: it outlives the attachment
     vst3::IRunLoop* runLoop = nullptr;
     bool runLoopTimer = false;

@@ -1,7 +1,5 @@
 #include "vst3/effect_link.h"
 
-#include <algorithm>
-#include <cmath>
 
 #include "editor/panel_layout.h"
 #include "editor/skin_editor.h"
@@ -10,8 +8,11 @@
 #include "platform/run_loop.h"
 #include "platform/ui_lock.h"
 #include "product/shaper_effect_edit.h"
+#include "vst3/parameters.h"
 
 namespace vst3face {
+
+static_assert(kFactoryProgramCount == kProgramCount);
 
 namespace {
 
@@ -43,7 +44,6 @@ SkinEditor* editorOf(ShaperEffect* effect) { return effect ? static_cast<SkinEdi
 
 HostSideScope::HostSideScope() { ++hostSideDepth; }
 HostSideScope::~HostSideScope() { --hostSideDepth; }
-bool HostSideScope::active() { return hostSideDepth > 0; }
 
 EffectLink::EffectLink(EditListener* listener) {
     record = createEffectInstance(&faceCallback);
@@ -62,11 +62,10 @@ float EffectLink::readParameter(int32_t index) const { return effect->readParame
 
 float EffectLink::rawMaximum(int32_t index) const { return effect->rawMaximum[index]; }
 
+float EffectLink::stepFor(int32_t index, float value) const { return effect->stepFor(index, value); }
+
 void EffectLink::putParameterIfNewStep(int32_t index, float value) {
-    // The step putParameter would store: the value within 0..1, times the
-    // maximum, cut to a whole number.
-    const float clamped = value >= 0.0f ? std::min(value, 1.0f) : 0.0f;
-    if (std::trunc(effect->rawMaximum[index] * clamped) == effect->rawValue[index]) return;
+    if (effect->stepFor(index, value) == effect->rawValue[index]) return;
     effect->putParameter(index, value);
 }
 
@@ -123,12 +122,6 @@ bool EffectLink::openEditor(void* parent, bool byRunLoop) {
 void EffectLink::closeEditor() {
     const uilock::Guard guard;
     if (SkinEditor* editor = editorOf(effect)) editor->closeWindow();
-}
-
-bool EffectLink::editorOpen() const {
-    const uilock::Guard guard;
-    const SkinEditor* editor = editorOf(effect);
-    return editor && editor->isOpen == 1;
 }
 
 HWND EffectLink::editorWindow() const {

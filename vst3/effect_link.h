@@ -32,7 +32,6 @@ public:
     ~HostSideScope();
     HostSideScope(const HostSideScope&) = delete;
     HostSideScope& operator=(const HostSideScope&) = delete;
-    static bool active();
 };
 
 class EffectLink {
@@ -49,6 +48,8 @@ public:
     void putParameter(int32_t index, float value);
     float readParameter(int32_t index) const;
     float rawMaximum(int32_t index) const;
+    /// The raw step putParameter would store for `value`.
+    float stepFor(int32_t index, float value) const;
     /// putParameter, unless `value` leaves the parameter on the step it holds.
     void putParameterIfNewStep(int32_t index, float value);
     std::string parameterName(int32_t index) const;
@@ -74,7 +75,6 @@ public:
     /// the caller's run loop (platform/run_loop.h), not by a thread of its own.
     bool openEditor(void* parent, bool byRunLoop = false);
     void closeEditor();
-    bool editorOpen() const;
     HWND editorWindow() const;
     /// The parameter whose knob the mouse holds, or -1.
     int32_t draggedParameter() const;

@@ -20,6 +20,11 @@ void copyText(char (&to)[N], const char* from) {
     to[N - 1] = '\0';
 }
 
+template <std::size_t N>
+void copyText(char16 (&to)[N], const char* from) {
+    toString16(from, to, N);
+}
+
 // What every class info record starts with.
 template <typename Info>
 void fillClassHead(Info& info) {
@@ -29,24 +34,23 @@ void fillClassHead(Info& info) {
     copyText(info.category, kVstAudioEffectClass);
 }
 
-// The version 2 records add flags and sub-categories.
+// The version 2 records, in 8-bit or UTF-16 texts, add flags, sub-categories,
+// the vendor and the versions.
 template <typename Info>
-void fillClassFlags(Info& info) {
+void fillClassInfo2(Info& info) {
+    fillClassHead(info);
     info.classFlags = 0;  // not distributable: processing and editor share one effect
     copyText(info.subCategories, kSubCategories);
+    copyText(info.name, kClassName);
+    copyText(info.vendor, kVendor);
+    copyText(info.version, kVersion);
+    copyText(info.sdkVersion, kSdkVersion);
 }
 
 class Factory final : public IPluginFactory3 {
 public:
     tresult VST3_API queryInterface(const TUID iid, void** obj) override {
-        if (!obj) return kInvalidArgument;
-        if (FUnknown::iid.matches(iid) || IPluginFactory::iid.matches(iid) || IPluginFactory2::iid.matches(iid) ||
-            IPluginFactory3::iid.matches(iid)) {
-            *obj = static_cast<IPluginFactory3*>(this);
-            return kResultOk;
-        }
-        *obj = nullptr;
-        return kNoInterface;
+        return answerQuery<IPluginFactory3, IPluginFactory2, IPluginFactory>(this, iid, obj);
     }
     // One factory for the life of the module: counting would only risk deleting a static.
     uint32 VST3_API addRef() override { return 1; }
@@ -73,23 +77,13 @@ public:
 
     tresult VST3_API getClassInfo2(int32 index, PClassInfo2* info) override {
         if (index != 0 || !info) return kInvalidArgument;
-        fillClassHead(*info);
-        fillClassFlags(*info);
-        copyText(info->name, kClassName);
-        copyText(info->vendor, kVendor);
-        copyText(info->version, kVersion);
-        copyText(info->sdkVersion, kSdkVersion);
+        fillClassInfo2(*info);
         return kResultOk;
     }
 
     tresult VST3_API getClassInfoUnicode(int32 index, PClassInfoW* info) override {
         if (index != 0 || !info) return kInvalidArgument;
-        fillClassHead(*info);
-        fillClassFlags(*info);
-        toString16(kClassName, info->name, PClassInfo::kNameSize);
-        toString16(kVendor, info->vendor, PClassInfoW::kVendorSize);
-        toString16(kVersion, info->version, PClassInfoW::kVersionSize);
-        toString16(kSdkVersion, info->sdkVersion, PClassInfoW::kVersionSize);
+        fillClassInfo2(*info);
         return kResultOk;
     }
 

@@ -6,11 +6,12 @@
 #include <array>
 #include <cstdint>
 
+#include "engine/parameter_index.h"
 #include "platform/vst3/editing.h"
 
 namespace vst3face {
 
-constexpr int32_t kEffectParameterCount = 6;
+constexpr int32_t kEffectParameterCount = kParamCount;
 constexpr vst3::ParamID kBypassId = 6;
 constexpr vst3::ParamID kProgramId = 7;
 constexpr int32_t kParameterCount = 8;

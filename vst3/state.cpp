@@ -30,9 +30,8 @@ float bitsFloat(uint32_t bits) {
 }
 
 constexpr std::size_t kValuesAt = 8;
-constexpr std::size_t kProgramAt = kValuesAt + 6 * 4;
+constexpr std::size_t kProgramAt = kValuesAt + kEffectParameterCount * 4;
 constexpr std::size_t kBypassAt = kProgramAt + 4;
-constexpr int32_t kPrograms = 10;
 
 }  // namespace
 
@@ -57,7 +56,7 @@ std::optional<SavedState> decodeState(const uint8_t* bytes, std::size_t size) {
         state.values[i] = value;
     }
     const auto program = static_cast<int32_t>(wordAt(bytes + kProgramAt));
-    if (program < 0 || program >= kPrograms) return std::nullopt;
+    if (program < 0 || program >= kFactoryProgramCount) return std::nullopt;
     state.program = program;
     const uint32_t bypass = wordAt(bytes + kBypassAt);
     if (bypass > 1) return std::nullopt;

@@ -10,11 +10,12 @@
 #include <optional>
 
 #include "platform/vst3/base.h"
+#include "vst3/parameters.h"
 
 namespace vst3face {
 
 struct SavedState {
-    std::array<float, 6> values{};  // normalised, as the effect reads them back
+    std::array<float, kEffectParameterCount> values{};  // normalised, as the effect reads them back
     int32_t program = 0;
     bool bypass = false;
 };
@@ -22,7 +23,8 @@ struct SavedState {
 constexpr std::array<char, 4> kStateMagic = {'V', 'X', 'v', '3'};
 constexpr uint32_t kStateVersion = 1;
 /// magic, version, six values, program, bypass: 4 bytes each.
-constexpr std::size_t kStateSize = 4 + 4 + 6 * 4 + 4 + 4;
+constexpr std::size_t kStateSize = 4 + 4 + kEffectParameterCount * 4 + 4 + 4;
+static_assert(kStateSize == 40, "a stored project's record");
 
 std::array<uint8_t, kStateSize> encodeState(const SavedState& state);
 /// The state in `bytes`, or nothing when they are not exactly one valid record

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <tuple>
 
 // COM-style calls: __stdcall on Windows (which x86-64 ignores; we build 64-bit
 // only there), the platform's default elsewhere.
@@ -99,6 +100,20 @@ public:
 protected:
     ~FUnknown() = default;
 };
+
+/// queryInterface of an object that implements `Interfaces...`: hands out the
+/// one asked for (FUnknown as the first of them) and counts the reference.
+template <typename... Interfaces, typename Object>
+tresult answerQuery(Object* object, const TUID iid, void** obj) {
+    if (!obj) return kInvalidArgument;
+    *obj = nullptr;
+    ((Interfaces::iid.matches(iid) && (*obj = static_cast<Interfaces*>(object))) || ...);
+    using First = std::tuple_element_t<0, std::tuple<Interfaces...>>;
+    if (!*obj && FUnknown::iid.matches(iid)) *obj = static_cast<First*>(object);
+    if (!*obj) return kNoInterface;
+    object->addRef();
+    return kResultOk;
+}
 
 class IPluginBase : public FUnknown {
 public:

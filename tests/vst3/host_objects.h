@@ -13,24 +13,24 @@ namespace vst3host {
 
 using namespace vst3;
 
+/// `object`'s interface I, counted, or null when it has none.
+template <typename I>
+I* queried(FUnknown* object) {
+    void* obj = nullptr;
+    if (!object || object->queryInterface(I::iid.bytes, &obj) != kResultOk) return nullptr;
+    return static_cast<I*>(obj);
+}
+
 /// Counts references; the test owns the object and outlives every reference.
 template <typename... Interfaces>
 class HostObject : public Interfaces... {
 public:
     tresult VST3_API queryInterface(const TUID iid, void** obj) override {
-        *obj = nullptr;
-        ((Interfaces::iid.matches(iid) ? (*obj = static_cast<Interfaces*>(this), true) : false) || ...);
-        if (!*obj && FUnknown::iid.matches(iid)) *obj = static_cast<FUnknown*>(static_cast<First*>(this));
-        if (!*obj) return kNoInterface;
-        ++references;
-        return kResultOk;
+        return answerQuery<Interfaces...>(this, iid, obj);
     }
     uint32 VST3_API addRef() override { return ++references; }
     uint32 VST3_API release() override { return --references; }
     std::atomic<int> references{0};
-
-private:
-    using First = std::tuple_element_t<0, std::tuple<Interfaces...>>;
 };
 
 /// Parameter changes of one block, in fixed storage (nothing allocated while

@@ -97,13 +97,6 @@ Module& bundle() {
 
 namespace {
 template <typename I>
-I* queried(FUnknown* object) {
-    void* obj = nullptr;
-    if (!object || object->queryInterface(I::iid.bytes, &obj) != kResultOk) return nullptr;
-    return static_cast<I*>(obj);
-}
-
-template <typename I>
 void releaseOnce(I*& object) {
     if (object) object->release();
     object = nullptr;

@@ -23,19 +23,13 @@
 namespace {
 
 using namespace vst3;
+using vst3host::queried;
 
 int failures = 0;
 
 void fail(const std::string& message) {
     std::fprintf(stderr, "FAIL: %s\n", message.c_str());
     ++failures;
-}
-
-template <typename I>
-I* queried(FUnknown* object) {
-    void* obj = nullptr;
-    if (!object || object->queryInterface(I::iid.bytes, &obj) != kResultOk) return nullptr;
-    return static_cast<I*>(obj);
 }
 
 // One instance: component, processor and controller are one object.
