@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 
 #include "platform/vst2.h"
 #include "util/relaxed.h"
@@ -87,10 +86,10 @@ public:
     static float VSTCALLBACK getParameterEntry(AEffect* effect, int32_t index);
 
 protected:
-    /// The one call path to the host; nothing when the host gave no callback,
-    /// and each request answers its own default then.
-    std::optional<intptr_t> callHost(int32_t opcode, int32_t index = 0, intptr_t value = 0,
-                                     void* ptr = nullptr, float opt = 0.0f);
+    /// The one call path to the host; 0 when the host gave no callback, which
+    /// each request reads as its own default.
+    intptr_t callHost(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
+                      float opt = 0.0f);
     /// Sets or clears one bit of the record's flags.
     void setFlag(int32_t flag, bool on);
 

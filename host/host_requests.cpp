@@ -2,27 +2,10 @@
 // request answers a fixed default, so an effect built without a host still works.
 #include "host/effect_base.h"
 
-std::optional<intptr_t> EffectBase::callHost(int32_t opcode, int32_t index, intptr_t value, void* ptr,
-                                             float opt) {
-    if (!hostCallback) return std::nullopt;
+intptr_t EffectBase::callHost(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
+    if (!hostCallback) return 0;
     return hostCallback(&effectRecord, opcode, index, value, ptr, opt);
 }
-
-namespace {
-
-// The three ways a request reads the host's answer.
-intptr_t asIs(std::optional<intptr_t> answer) {
-    return answer.value_or(0);
-}
-bool nonZero(std::optional<intptr_t> answer) {
-    return answer.value_or(0) != 0;
-}
-template <typename T>
-T* asPointer(std::optional<intptr_t> answer) {
-    return reinterpret_cast<T*>(answer.value_or(0));
-}
-
-}  // namespace
 
 // --- EffectBase
 
@@ -34,12 +17,12 @@ void EffectBase::automateParameter(int32_t index, float value) {
 
 int32_t EffectBase::hostVersion() {
     // Hosts from before the version request answer 0; they speak version 1.
-    const auto version = static_cast<int32_t>(asIs(callHost(audioMasterVersion)));
+    const auto version = static_cast<int32_t>(callHost(audioMasterVersion));
     return version == 0 ? 1 : version;
 }
 
 int32_t EffectBase::hostCurrentId() {
-    return static_cast<int32_t>(asIs(callHost(audioMasterCurrentId)));
+    return static_cast<int32_t>(callHost(audioMasterCurrentId));
 }
 
 void EffectBase::hostIdle() {
@@ -48,11 +31,11 @@ void EffectBase::hostIdle() {
 
 // audioMasterPinConnected answers 0 for "connected"; without a host every pin is.
 bool EffectBase::inputPinConnected(int32_t index) {
-    return asIs(callHost(audioMasterPinConnected, index, 0)) == 0;
+    return callHost(audioMasterPinConnected, index, 0) == 0;
 }
 
 bool EffectBase::outputPinConnected(int32_t index) {
-    return asIs(callHost(audioMasterPinConnected, index, 1)) == 0;
+    return callHost(audioMasterPinConnected, index, 1) == 0;
 }
 
 // --- ExtendedEffectBase
@@ -62,31 +45,31 @@ void ExtendedEffectBase::requestEvents(int32_t filter) {
 }
 
 void* ExtendedEffectBase::hostTimeInfo(int32_t filter) {
-    return asPointer<void>(callHost(audioMasterGetTime, 0, filter));
+    return reinterpret_cast<void*>(callHost(audioMasterGetTime, 0, filter));
 }
 
 int32_t ExtendedEffectBase::hostTempoAt(int32_t position) {
-    return static_cast<int32_t>(asIs(callHost(audioMasterTempoAt, 0, position)));
+    return static_cast<int32_t>(callHost(audioMasterTempoAt, 0, position));
 }
 
 int32_t ExtendedEffectBase::hostAutomatableCount() {
-    return static_cast<int32_t>(asIs(callHost(audioMasterGetNumAutomatableParameters)));
+    return static_cast<int32_t>(callHost(audioMasterGetNumAutomatableParameters));
 }
 
 int32_t ExtendedEffectBase::hostParameterQuantization() {
-    return static_cast<int32_t>(asIs(callHost(audioMasterGetParameterQuantization, 0, 0)));
+    return static_cast<int32_t>(callHost(audioMasterGetParameterQuantization, 0, 0));
 }
 
 bool ExtendedEffectBase::hostIoChanged() {
-    return nonZero(callHost(audioMasterIOChanged));
+    return callHost(audioMasterIOChanged) != 0;
 }
 
 bool ExtendedEffectBase::hostNeedIdle() {
-    return nonZero(callHost(audioMasterNeedIdle));
+    return callHost(audioMasterNeedIdle) != 0;
 }
 
 bool ExtendedEffectBase::hostSizeWindow(int32_t width, int32_t height) {
-    return nonZero(callHost(audioMasterSizeWindow, width, height));
+    return callHost(audioMasterSizeWindow, width, height) != 0;
 }
 
 // The host answers by calling effSetSampleRate (or effSetBlockSize) while it
@@ -102,53 +85,53 @@ int32_t ExtendedEffectBase::refreshBlockSize() {
 }
 
 int32_t ExtendedEffectBase::hostInputLatency() {
-    return static_cast<int32_t>(asIs(callHost(audioMasterGetInputLatency)));
+    return static_cast<int32_t>(callHost(audioMasterGetInputLatency));
 }
 
 int32_t ExtendedEffectBase::hostOutputLatency() {
-    return static_cast<int32_t>(asIs(callHost(audioMasterGetOutputLatency)));
+    return static_cast<int32_t>(callHost(audioMasterGetOutputLatency));
 }
 
 // The interface has no argument for the pin number; the host picks the pin.
 AEffect* ExtendedEffectBase::hostPreviousEffect(int32_t) {
-    return asPointer<AEffect>(callHost(audioMasterGetPreviousPlug));
+    return reinterpret_cast<AEffect*>(callHost(audioMasterGetPreviousPlug));
 }
 
 AEffect* ExtendedEffectBase::hostNextEffect(int32_t) {
-    return asPointer<AEffect>(callHost(audioMasterGetNextPlug));
+    return reinterpret_cast<AEffect*>(callHost(audioMasterGetNextPlug));
 }
 
 int32_t ExtendedEffectBase::hostReplaceOrAccumulate() {
-    return static_cast<int32_t>(asIs(callHost(audioMasterWillReplaceOrAccumulate)));
+    return static_cast<int32_t>(callHost(audioMasterWillReplaceOrAccumulate));
 }
 
 int32_t ExtendedEffectBase::hostProcessLevel() {
-    return static_cast<int32_t>(asIs(callHost(audioMasterGetCurrentProcessLevel)));
+    return static_cast<int32_t>(callHost(audioMasterGetCurrentProcessLevel));
 }
 
 int32_t ExtendedEffectBase::hostAutomationState() {
-    return static_cast<int32_t>(asIs(callHost(audioMasterGetAutomationState)));
+    return static_cast<int32_t>(callHost(audioMasterGetAutomationState));
 }
 
 bool ExtendedEffectBase::hostOfflineStart(void* files, int32_t fileCount, int32_t newFileCount) {
-    return nonZero(callHost(audioMasterOfflineStart, newFileCount, fileCount, files));
+    return callHost(audioMasterOfflineStart, newFileCount, fileCount, files) != 0;
 }
 
 bool ExtendedEffectBase::hostOfflineRead(void* task, int32_t option, bool readSource) {
-    return nonZero(callHost(audioMasterOfflineRead, readSource ? 1 : 0, option, task));
+    return callHost(audioMasterOfflineRead, readSource ? 1 : 0, option, task) != 0;
 }
 
 bool ExtendedEffectBase::hostOfflineWrite(void* task, int32_t option) {
-    return nonZero(callHost(audioMasterOfflineWrite, 0, option, task));
+    return callHost(audioMasterOfflineWrite, 0, option, task) != 0;
 }
 
 // Only whether there is a pass is passed on, not its number.
 int32_t ExtendedEffectBase::hostOfflinePass() {
-    return nonZero(callHost(audioMasterOfflineGetCurrentPass)) ? 1 : 0;
+    return callHost(audioMasterOfflineGetCurrentPass) != 0 ? 1 : 0;
 }
 
 int32_t ExtendedEffectBase::hostOfflineMetaPass() {
-    return nonZero(callHost(audioMasterOfflineGetCurrentMetaPass)) ? 1 : 0;
+    return callHost(audioMasterOfflineGetCurrentMetaPass) != 0 ? 1 : 0;
 }
 
 void ExtendedEffectBase::hostSetOutputRate(float rate) {
@@ -156,50 +139,50 @@ void ExtendedEffectBase::hostSetOutputRate(float rate) {
 }
 
 bool ExtendedEffectBase::hostSpeakerArrangement(void* input, void* output) {
-    return nonZero(callHost(audioMasterGetSpeakerArrangement, 0, reinterpret_cast<intptr_t>(input), output));
+    return callHost(audioMasterGetSpeakerArrangement, 0, reinterpret_cast<intptr_t>(input), output) != 0;
 }
 
 bool ExtendedEffectBase::hostVendorText(char* text) {
-    return nonZero(callHost(audioMasterGetVendorString, 0, 0, text));
+    return callHost(audioMasterGetVendorString, 0, 0, text) != 0;
 }
 
 bool ExtendedEffectBase::hostProductText(char* text) {
-    return nonZero(callHost(audioMasterGetProductString, 0, 0, text));
+    return callHost(audioMasterGetProductString, 0, 0, text) != 0;
 }
 
 int32_t ExtendedEffectBase::hostVendorVersion() {
-    return static_cast<int32_t>(asIs(callHost(audioMasterGetVendorVersion)));
+    return static_cast<int32_t>(callHost(audioMasterGetVendorVersion));
 }
 
 intptr_t ExtendedEffectBase::hostVendorCall(int32_t index, intptr_t value, void* ptr, float opt) {
-    return asIs(callHost(audioMasterVendorSpecific, index, value, ptr, opt));
+    return callHost(audioMasterVendorSpecific, index, value, ptr, opt);
 }
 
 bool ExtendedEffectBase::hostCapability(char* text) {
-    return nonZero(callHost(audioMasterCanDo, 0, 0, text));
+    return callHost(audioMasterCanDo, 0, 0, text) != 0;
 }
 
 int32_t ExtendedEffectBase::hostLanguage() {
-    return static_cast<int32_t>(asIs(callHost(audioMasterGetLanguage)));
+    return static_cast<int32_t>(callHost(audioMasterGetLanguage));
 }
 
 void* ExtendedEffectBase::hostOpenWindow(void* description) {
-    return asPointer<void>(callHost(audioMasterOpenWindow, 0, 0, description));
+    return reinterpret_cast<void*>(callHost(audioMasterOpenWindow, 0, 0, description));
 }
 
 bool ExtendedEffectBase::hostCloseWindow(void* description) {
-    return nonZero(callHost(audioMasterCloseWindow, 0, 0, description));
+    return callHost(audioMasterCloseWindow, 0, 0, description) != 0;
 }
 
 void* ExtendedEffectBase::hostDirectory() {
-    return asPointer<void>(callHost(audioMasterGetDirectory));
+    return reinterpret_cast<void*>(callHost(audioMasterGetDirectory));
 }
 
 bool ExtendedEffectBase::hostUpdateDisplay() {
-    return nonZero(callHost(audioMasterUpdateDisplay));
+    return callHost(audioMasterUpdateDisplay) != 0;
 }
 
 // The host accepts the events only by answering exactly 1.
 bool ExtendedEffectBase::hostSendEvents(void* events) {
-    return asIs(callHost(audioMasterProcessEvents, 0, 0, events)) == 1;
+    return callHost(audioMasterProcessEvents, 0, 0, events) == 1;
 }
