@@ -13,7 +13,6 @@ constexpr float kFadeSpan = 3.3333333f;  // 1 / 0.3
 constexpr float kDecay = 0.05f;
 constexpr float kFadeStep = 0.05f;
 constexpr float kGlowStep = 0.06f;
-constexpr float kStep = 0.0078125f;  // 1/128
 
 // Cell indices come from display values that another thread or a host value
 // outside 0..1 can push anywhere (even to NaN); truncate toward zero, then
@@ -47,7 +46,7 @@ int knobCell(float raw) {
     // The frame runs over the turning cells, less one: trunc(raw / 128 * 71 + 5).
     constexpr panel::Cells turn = panel::kKnobTurn;
     const float span = static_cast<float>(turn.last - turn.first);
-    return cellIndex(raw * kStep * span + static_cast<float>(turn.first - 1), turn.first - 1, turn.last - 1) + 1;
+    return cellIndex(raw * kRawStep * span + static_cast<float>(turn.first - 1), turn.first - 1, turn.last - 1) + 1;
 }
 
 FrameCells advanceFrame(ShaperEffect& effect) {

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 
+#include "engine/display_state.h"
 #include "engine/parameter_index.h"
 
 namespace panel {
@@ -66,6 +67,9 @@ constexpr std::array<Control, 7> kControls = {{
 static_assert(kControls[0].kind == ControlKind::kKnob && kControls[kKnobCount - 1].kind == ControlKind::kKnob &&
                   kControls[kKnobCount].kind != ControlKind::kKnob,
               "the knobs lead the table: their place is their knob index");
+static_assert(readoutKindOf(kControls[0].parameter) == 0 && readoutKindOf(kControls[1].parameter) == 1 &&
+                  readoutKindOf(kControls[2].parameter) == 2 && readoutKindOf(kControls[3].parameter) == 3,
+              "a knob's index is the readout kind of its parameter");
 
 // Other elements of the panel, shown but not operated.
 constexpr Rect kLevelLed{44, 18, 20, 20};  // labelled Clip

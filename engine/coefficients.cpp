@@ -7,7 +7,6 @@
 
 namespace {
 constexpr float kFlushThreshold = 2.3283064e-10f;  // 2^-32
-constexpr float kStep = 0.0078125f;                // 1/128
 constexpr int32_t kReadoutHoldTicks = 20;
 
 float inputGainFor(float g) {
@@ -23,14 +22,14 @@ float inputGainFor(float g) {
 
 /// Envelope rate per sample: base / (scale x^2 + 1), x the raw value / 128.
 float envelopeRate(float base, float rateScale, float scale, float raw) {
-    const float x = raw * kStep;
+    const float x = raw * kRawStep;
     return base * rateScale / (scale * (x * x) + 1.0f);
 }
 }  // namespace
 
 Coefficients deriveCoefficients(const KnobValues& raw, float rateScale) {
     return Coefficients{inputGainFor(raw.ingain), envelopeRate(0.1f, rateScale, 127.0f, raw.attack),
-                        envelopeRate(0.08f, rateScale, 200.0f, raw.release), raw.drive * kStep, kFlushThreshold};
+                        envelopeRate(0.08f, rateScale, 200.0f, raw.release), raw.drive * kRawStep, kFlushThreshold};
 }
 
 void ShaperEffect::updateReadout(int32_t kind, uint8_t hold) {
@@ -58,10 +57,10 @@ void ShaperEffect::writeReadoutValue(int32_t kind) {
             value = driveAmount * 100.0f;
             break;
         case kReadoutAttack:
-            value = rawValue[kAttack] * kStep * 100.0f;
+            value = rawValue[kAttack] * kRawStep * 100.0f;
             break;
         case kReadoutRelease:
-            value = rawValue[kRelease] * kStep * 100.0f;
+            value = rawValue[kRelease] * kRawStep * 100.0f;
             break;
         case kReadoutIngain:
             value = static_cast<float>(20.0 * std::log10(static_cast<double>(inputGain)));

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+#include "engine/parameter_index.h"
 #include "engine/readout_text.h"
 #include "util/relaxed.h"
 
@@ -21,6 +22,17 @@ enum ReadoutKind : int32_t {
     kReadoutRelease = 2,
     kReadoutIngain = 3,
 };
+
+/// The readout kind a parameter announces (none for the switches and out of range).
+constexpr int32_t readoutKindOf(int32_t parameter) {
+    switch (parameter) {
+        case kIngain: return kReadoutIngain;
+        case kAttack: return kReadoutAttack;
+        case kRelease: return kReadoutRelease;
+        case kDrive: return kReadoutDrive;
+        default: return kReadoutNone;
+    }
+}
 
 struct DisplayState {
     // Largest gained input magnitude per channel, raised by the signal path

@@ -13,3 +13,6 @@ enum ParamIndex : int32_t {
     kTimesTwo = 4,  // 0 or 1
     kBoost = 5,     // 0 or 1
 };
+
+/// One raw step of a knob as a fraction of its travel: 1/128.
+constexpr float kRawStep = 0.0078125f;

@@ -16,9 +16,6 @@ constexpr char kParamNames[] =
 constexpr std::size_t kParamNameField = 20;
 constexpr std::size_t kParamNameLength = 19;
 
-constexpr std::array<int32_t, kParamCount> kReadoutKindOf = {
-    kReadoutIngain, kReadoutAttack, kReadoutRelease, kReadoutDrive, kReadoutNone, kReadoutNone};
-
 bool isParameter(int32_t index) { return index >= 0 && index < kParamCount; }
 
 // Hosts may send values outside 0..1 or not finite; the raw value stays a
@@ -83,7 +80,7 @@ void ShaperEffect::putParameter(int32_t index, float value) {
     if (programs) programs[programIndex].value[index] = value;
 
     if (announceChange == 1) {
-        const int32_t kind = kReadoutKindOf[index];
+        const int32_t kind = readoutKindOf(index);
         display.readoutKind = kind;
         updateReadout(kind, 1);
     } else {
@@ -176,8 +173,4 @@ int32_t ShaperEffect::capability(char* text) {
         return 1;
     }
     return -1;
-}
-
-int32_t ShaperEffect::readoutKindOf(int32_t index) {
-    return isParameter(index) ? kReadoutKindOf[index] : kReadoutNone;
 }

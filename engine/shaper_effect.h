@@ -69,8 +69,6 @@ public:
     /// reports each, in order, through reportParameter.
     void editParameters(std::initializer_list<RawEdit> edits);
 
-    /// The readout kind a parameter announces (-1 for the switches and out of range).
-    static int32_t readoutKindOf(int32_t index);
     /// One-time display reset when the effect-with-editor is built.
     void resetEditorState();
 

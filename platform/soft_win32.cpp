@@ -624,8 +624,8 @@ LRESULT sendMessage(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
 LRESULT sendMouse(HWND window, UINT message, int x, int y) {
     const uilock::Guard guard;
     WPARAM keys = 0;
-    if (message == WM_LBUTTONDOWN) keys = 0x0001;  // MK_LBUTTON
-    if (message == WM_RBUTTONDOWN) keys = 0x0002;  // MK_RBUTTON
+    if (message == WM_LBUTTONDOWN) keys = MK_LBUTTON;
+    if (message == WM_RBUTTONDOWN) keys = MK_RBUTTON;
     return sendMessage(window, message, keys, MAKELPARAM(x, y));
 }
 
@@ -819,7 +819,6 @@ void deliverPaint(HWND handle) {
 
 std::optional<Clock::time_point> fireDueTimers(HWND handle, Clock::time_point now) {
     const uilock::Guard guard;
-    deliverPaint(handle);
     Window* window = findWindow(handle);
     if (!window || !window->embedding) return std::nullopt;
     std::vector<UINT_PTR> due;

@@ -44,8 +44,8 @@ x11face::Embedding* embeddingOf(HWND window);
 /// Delivers WM_PAINT if the window waits for one.
 void deliverPaint(HWND window);
 
-/// Delivers a waiting WM_PAINT, then fires every timer of the window that is
-/// due at `now`; answers when the next one is due.
+/// Fires every timer of the window that is due at `now` (after deliverPaint,
+/// as the callers' event delivery ends); answers when the next one is due.
 std::optional<Clock::time_point> fireDueTimers(HWND window, Clock::time_point now);
 
 }  // namespace softwin::embedded

@@ -38,13 +38,6 @@ constexpr std::uint32_t kEventMask = XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_BU
                                      XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION |
                                      XCB_EVENT_MASK_STRUCTURE_NOTIFY;
 
-// Win32's key-state bits in the wParam of mouse messages.
-constexpr WPARAM kMkLButton = 0x0001;
-constexpr WPARAM kMkRButton = 0x0002;
-constexpr WPARAM kMkShift = 0x0004;
-constexpr WPARAM kMkControl = 0x0008;
-constexpr WPARAM kMkMButton = 0x0010;
-
 // What an X11 event means to the window; message 0 stands for an exposure.
 struct Input {
     UINT message;
@@ -106,11 +99,11 @@ void drainWake(const Link& link) {
 
 WPARAM keysOf(std::uint16_t state) {
     WPARAM keys = 0;
-    if (state & XCB_KEY_BUT_MASK_BUTTON_1) keys |= kMkLButton;
-    if (state & XCB_KEY_BUT_MASK_BUTTON_2) keys |= kMkMButton;
-    if (state & XCB_KEY_BUT_MASK_BUTTON_3) keys |= kMkRButton;
-    if (state & XCB_KEY_BUT_MASK_SHIFT) keys |= kMkShift;
-    if (state & XCB_KEY_BUT_MASK_CONTROL) keys |= kMkControl;
+    if (state & XCB_KEY_BUT_MASK_BUTTON_1) keys |= MK_LBUTTON;
+    if (state & XCB_KEY_BUT_MASK_BUTTON_2) keys |= MK_MBUTTON;
+    if (state & XCB_KEY_BUT_MASK_BUTTON_3) keys |= MK_RBUTTON;
+    if (state & XCB_KEY_BUT_MASK_SHIFT) keys |= MK_SHIFT;
+    if (state & XCB_KEY_BUT_MASK_CONTROL) keys |= MK_CONTROL;
     return keys;
 }
 
@@ -136,10 +129,10 @@ void translate(Link& link, const xcb_generic_event_t& event, std::vector<Input>&
         WPARAM bit = 0;
         UINT message = 0;
         if (button.detail == 1) {
-            bit = kMkLButton;
+            bit = MK_LBUTTON;
             message = press ? WM_LBUTTONDOWN : WM_LBUTTONUP;
         } else if (button.detail == 3) {
-            bit = kMkRButton;
+            bit = MK_RBUTTON;
             message = press ? WM_RBUTTONDOWN : WM_RBUTTONUP;
         }
         if (message == 0 || button.event != link.window) break;
