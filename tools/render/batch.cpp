@@ -115,7 +115,6 @@ int runBatch(const std::vector<Job>& jobs, const RenderPlan& plan, int workers, 
             JobResult result = runJob(jobs[i], plan, [&advance, i](int64_t done, int64_t expected, int) {
                 advance[i].expected = expected;
                 advance[i].done = done;
-                return true;
             });
             advance[i].finished = true;
             std::lock_guard<std::mutex> guard(lock);
@@ -207,7 +206,6 @@ int runJobs(const std::vector<Job>& jobs, const RenderPlan& plan, int workers, b
             if (expected > 0) detail += " / " + formatTime(static_cast<double>(expected) / sampleRate);
             reporter.progress().show(expected > 0 ? static_cast<double>(done) / static_cast<double>(expected) : 0.0,
                                      detail);
-            return true;
         });
         reporter.report(result);
         return result.exitCode;

@@ -110,7 +110,9 @@ JobResult renderFile(const Job& job, const RenderPlan& plan, const JobProgress& 
     SoundFileWriter writer(output, format, channels, sampleRate, plan.dither);
     const int64_t expected = source->frames();
     RenderResult result = render(instances, *source, writer, [&](int64_t done) {
-        return stopsignals::received() == 0 && (!progress || progress(done, expected, sampleRate));
+        if (stopsignals::received() != 0) return false;
+        if (progress) progress(done, expected, sampleRate);
+        return true;
     });
     for (auto& instance : instances) instance->stop();
     if (int signal = stopsignals::received()) throw interruptedError(signal);
