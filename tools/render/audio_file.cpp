@@ -37,14 +37,6 @@ SNDFILE* openSerialised(Open open, std::string& reason) {
     return file;
 }
 
-std::string containerName(int format) {
-    SF_FORMAT_INFO info{};
-    info.format = format & SF_FORMAT_TYPEMASK;
-    if (sf_command(nullptr, SFC_GET_FORMAT_INFO, &info, sizeof info) != 0 || info.name == nullptr) return "unknown";
-    std::string name = info.name;
-    return name.substr(0, name.find(" ("));
-}
-
 // All of a pipe or terminal-less standard input, for a decoder that must seek.
 std::vector<unsigned char> readAll(int descriptor, const std::string& shownName) {
     std::vector<unsigned char> bytes;
