@@ -10,7 +10,6 @@
 
 #include "tools/render/file_types.h"
 #include "tools/render/output_file.h"
-#include "tools/render/stop_signals.h"
 #include "tools/render/tool_error.h"
 
 namespace {
@@ -42,16 +41,10 @@ std::vector<unsigned char> readAll(int descriptor, const std::string& shownName)
     std::vector<unsigned char> bytes;
     unsigned char block[1 << 16];
     for (;;) {
-        ssize_t got = read(descriptor, block, sizeof block);
-        if (got > 0) {
-            bytes.insert(bytes.end(), block, block + got);
-        } else if (got == 0) {
-            return bytes;
-        } else if (errno == EINTR) {
-            if (int signal = stopsignals::received()) throw interruptedError(signal);
-        } else {
-            throw ToolError(kExitFailure, "cannot read " + shownName + ": " + std::strerror(errno));
-        }
+        ssize_t got = retryUnlessStopped([&] { return read(descriptor, block, sizeof block); });
+        if (got < 0) throw ToolError(kExitFailure, "cannot read " + shownName + ": " + std::strerror(errno));
+        if (got == 0) return bytes;
+        bytes.insert(bytes.end(), block, block + got);
     }
 }
 
@@ -67,12 +60,9 @@ SoundFileReader::SoundFileReader(const std::string& path, bool waitForWriter)
     }
     // Opened here rather than by libsndfile: the system's reasons (no such
     // file, permission denied) are clearer than a decoder's.
-    int opened = -1;
     const int flags = O_RDONLY | O_CLOEXEC | (waitForWriter ? 0 : O_NONBLOCK);
-    while ((opened = open(path.c_str(), flags)) < 0) {
-        if (errno != EINTR) throw ToolError(kExitFailure, "cannot read " + shownName + ": " + std::strerror(errno));
-        if (int signal = stopsignals::received()) throw interruptedError(signal);
-    }
+    const int opened = retryUnlessStopped([&] { return open(path.c_str(), flags); });
+    if (opened < 0) throw ToolError(kExitFailure, "cannot read " + shownName + ": " + std::strerror(errno));
     // Reads wait for data again; a pipe without a writer reads as empty.
     if (!waitForWriter) fcntl(opened, F_SETFL, fcntl(opened, F_GETFL) & ~O_NONBLOCK);
     struct stat status {};
