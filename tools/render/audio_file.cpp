@@ -84,26 +84,23 @@ SoundFileReader::SoundFileReader(const std::string& path, bool waitForWriter)
         openMemory(std::move(bytes));
         return;
     }
-    openFile(path, opened);
+    openFile(path, opened, status.st_size);
 }
 
-void SoundFileReader::openFile(const std::string& path, int opened) {
-    descriptor = opened;
+void SoundFileReader::openFile(const std::string& path, int descriptor, int64_t fileSize) {
     // By name: some readers (Sound Designer II) look for a companion file.
     std::string reason;
     file = openSerialised([&] { return sf_open(path.c_str(), SFM_READ, &info); }, reason);
     if (file == nullptr) {
         close(descriptor);
-        descriptor = -1;
         throw ToolError(kExitFailure, "unsupported " + shownName + ": " + reason);
     }
-    struct stat status {};
-    fstat(descriptor, &status);
-    int fd = descriptor;
-    checkHeader([fd](int64_t offset, void* buffer, size_t size) -> size_t {
-        ssize_t got = pread(fd, buffer, size, offset);
+    // libsndfile reads through its own descriptor: this one only serves the header check.
+    declared = declaredLength([descriptor](int64_t offset, void* buffer, size_t size) -> size_t {
+        ssize_t got = pread(descriptor, buffer, size, offset);
         return got > 0 ? static_cast<size_t>(got) : 0;
-    }, status.st_size);
+    }, fileSize, info.format, info.channels);
+    close(descriptor);
 }
 
 void SoundFileReader::openMemory(std::vector<unsigned char> bytes) {
@@ -112,21 +109,16 @@ void SoundFileReader::openMemory(std::vector<unsigned char> bytes) {
     file = openSerialised([&] { return memory->open(SFM_READ, &info); }, reason);
     if (file == nullptr) throw ToolError(kExitFailure, "unsupported " + shownName + ": " + reason);
     const std::vector<unsigned char>& content = memory->content();
-    checkHeader([&content](int64_t offset, void* buffer, size_t size) -> size_t {
+    declared = declaredLength([&content](int64_t offset, void* buffer, size_t size) -> size_t {
         if (offset < 0 || static_cast<size_t>(offset) >= content.size()) return 0;
         size_t count = std::min(size, content.size() - static_cast<size_t>(offset));
         std::memcpy(buffer, content.data() + offset, count);
         return count;
-    }, static_cast<int64_t>(content.size()));
-}
-
-void SoundFileReader::checkHeader(const ByteReader& bytes, int64_t size) {
-    declared = declaredLength(bytes, size, info.format, info.channels);
+    }, static_cast<int64_t>(content.size()), info.format, info.channels);
 }
 
 SoundFileReader::~SoundFileReader() {
     if (file != nullptr) sf_close(file);
-    if (descriptor >= 0) close(descriptor);
 }
 
 int64_t SoundFileReader::frames() const {
