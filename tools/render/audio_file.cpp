@@ -10,7 +10,6 @@
 
 #include "tools/render/file_types.h"
 #include "tools/render/output_file.h"
-#include "tools/render/stop_signals.h"
 #include "tools/render/tool_error.h"
 
 namespace {
@@ -37,29 +36,15 @@ SNDFILE* openSerialised(Open open, std::string& reason) {
     return file;
 }
 
-std::string containerName(int format) {
-    SF_FORMAT_INFO info{};
-    info.format = format & SF_FORMAT_TYPEMASK;
-    if (sf_command(nullptr, SFC_GET_FORMAT_INFO, &info, sizeof info) != 0 || info.name == nullptr) return "unknown";
-    std::string name = info.name;
-    return name.substr(0, name.find(" ("));
-}
-
 // All of a pipe or terminal-less standard input, for a decoder that must seek.
 std::vector<unsigned char> readAll(int descriptor, const std::string& shownName) {
     std::vector<unsigned char> bytes;
     unsigned char block[1 << 16];
     for (;;) {
-        ssize_t got = read(descriptor, block, sizeof block);
-        if (got > 0) {
-            bytes.insert(bytes.end(), block, block + got);
-        } else if (got == 0) {
-            return bytes;
-        } else if (errno == EINTR) {
-            if (int signal = stopsignals::received()) throw interruptedError(signal);
-        } else {
-            throw ToolError(kExitFailure, "cannot read " + shownName + ": " + std::strerror(errno));
-        }
+        ssize_t got = retryUnlessStopped([&] { return read(descriptor, block, sizeof block); });
+        if (got < 0) throw ToolError(kExitFailure, "cannot read " + shownName + ": " + std::strerror(errno));
+        if (got == 0) return bytes;
+        bytes.insert(bytes.end(), block, block + got);
     }
 }
 
@@ -75,12 +60,9 @@ SoundFileReader::SoundFileReader(const std::string& path, bool waitForWriter)
     }
     // Opened here rather than by libsndfile: the system's reasons (no such
     // file, permission denied) are clearer than a decoder's.
-    int opened = -1;
     const int flags = O_RDONLY | O_CLOEXEC | (waitForWriter ? 0 : O_NONBLOCK);
-    while ((opened = open(path.c_str(), flags)) < 0) {
-        if (errno != EINTR) throw ToolError(kExitFailure, "cannot read " + shownName + ": " + std::strerror(errno));
-        if (int signal = stopsignals::received()) throw interruptedError(signal);
-    }
+    const int opened = retryUnlessStopped([&] { return open(path.c_str(), flags); });
+    if (opened < 0) throw ToolError(kExitFailure, "cannot read " + shownName + ": " + std::strerror(errno));
     // Reads wait for data again; a pipe without a writer reads as empty.
     if (!waitForWriter) fcntl(opened, F_SETFL, fcntl(opened, F_GETFL) & ~O_NONBLOCK);
     struct stat status {};
@@ -102,26 +84,23 @@ SoundFileReader::SoundFileReader(const std::string& path, bool waitForWriter)
         openMemory(std::move(bytes));
         return;
     }
-    openFile(path, opened);
+    openFile(path, opened, status.st_size);
 }
 
-void SoundFileReader::openFile(const std::string& path, int opened) {
-    descriptor = opened;
+void SoundFileReader::openFile(const std::string& path, int descriptor, int64_t fileSize) {
     // By name: some readers (Sound Designer II) look for a companion file.
     std::string reason;
     file = openSerialised([&] { return sf_open(path.c_str(), SFM_READ, &info); }, reason);
     if (file == nullptr) {
         close(descriptor);
-        descriptor = -1;
         throw ToolError(kExitFailure, "unsupported " + shownName + ": " + reason);
     }
-    struct stat status {};
-    fstat(descriptor, &status);
-    int fd = descriptor;
-    checkHeader([fd](int64_t offset, void* buffer, size_t size) -> size_t {
-        ssize_t got = pread(fd, buffer, size, offset);
+    // libsndfile reads through its own descriptor: this one only serves the header check.
+    declared = declaredLength([descriptor](int64_t offset, void* buffer, size_t size) -> size_t {
+        ssize_t got = pread(descriptor, buffer, size, offset);
         return got > 0 ? static_cast<size_t>(got) : 0;
-    }, status.st_size);
+    }, fileSize, info.format, info.channels);
+    close(descriptor);
 }
 
 void SoundFileReader::openMemory(std::vector<unsigned char> bytes) {
@@ -130,21 +109,16 @@ void SoundFileReader::openMemory(std::vector<unsigned char> bytes) {
     file = openSerialised([&] { return memory->open(SFM_READ, &info); }, reason);
     if (file == nullptr) throw ToolError(kExitFailure, "unsupported " + shownName + ": " + reason);
     const std::vector<unsigned char>& content = memory->content();
-    checkHeader([&content](int64_t offset, void* buffer, size_t size) -> size_t {
+    declared = declaredLength([&content](int64_t offset, void* buffer, size_t size) -> size_t {
         if (offset < 0 || static_cast<size_t>(offset) >= content.size()) return 0;
         size_t count = std::min(size, content.size() - static_cast<size_t>(offset));
         std::memcpy(buffer, content.data() + offset, count);
         return count;
-    }, static_cast<int64_t>(content.size()));
-}
-
-void SoundFileReader::checkHeader(const ByteReader& bytes, int64_t size) {
-    declared = declaredLength(bytes, size, info.format, info.channels);
+    }, static_cast<int64_t>(content.size()), info.format, info.channels);
 }
 
 SoundFileReader::~SoundFileReader() {
     if (file != nullptr) sf_close(file);
-    if (descriptor >= 0) close(descriptor);
 }
 
 int64_t SoundFileReader::frames() const {

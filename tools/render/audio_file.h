@@ -41,14 +41,13 @@ public:
     std::optional<std::string> damage() const;
 
 private:
-    void openFile(const std::string& path, int descriptor);
+    /// `descriptor`: `path` opened for reading, `fileSize` bytes long; closed here.
+    void openFile(const std::string& path, int descriptor, int64_t fileSize);
     void openMemory(std::vector<unsigned char> bytes);
-    void checkHeader(const ByteReader& bytes, int64_t size);
 
     std::string shownName;
     SF_INFO info{};
     SNDFILE* file = nullptr;
-    int descriptor = -1;
     std::unique_ptr<MemoryFile> memory;
     DeclaredLength declared;
     int64_t framesRead = 0;

@@ -53,11 +53,6 @@ void checkFileClashes(const std::vector<Job>& jobs, bool inPlace) {
     }
 }
 
-JobResult stopped(int signal) {
-    ToolError error = interruptedError(signal);
-    return JobResult{error.exitCode(), {}, {}, error.what()};
-}
-
 // The status of a run: a stop wins, then the first file that failed in
 // command-line order, then damage.
 int runStatus(const std::vector<JobResult>& results) {
@@ -116,16 +111,11 @@ int runBatch(const std::vector<Job>& jobs, const RenderPlan& plan, int workers, 
 
     auto work = [&] {
         for (size_t i; (i = next++) < count;) {
-            JobResult result;
-            if (int signal = stopsignals::received()) {
-                result = stopped(signal);
-            } else {
-                result = runJob(jobs[i], plan, [&advance, i](int64_t done, int64_t expected, int) {
-                    advance[i].expected = expected;
-                    advance[i].done = done;
-                    return true;
-                });
-            }
+            // Once a stop has come, runJob ends each file left before opening it.
+            JobResult result = runJob(jobs[i], plan, [&advance, i](int64_t done, int64_t expected, int) {
+                advance[i].expected = expected;
+                advance[i].done = done;
+            });
             advance[i].finished = true;
             std::lock_guard<std::mutex> guard(lock);
             results[i] = std::move(result);
@@ -216,7 +206,6 @@ int runJobs(const std::vector<Job>& jobs, const RenderPlan& plan, int workers, b
             if (expected > 0) detail += " / " + formatTime(static_cast<double>(expected) / sampleRate);
             reporter.progress().show(expected > 0 ? static_cast<double>(done) / static_cast<double>(expected) : 0.0,
                                      detail);
-            return true;
         });
         reporter.report(result);
         return result.exitCode;

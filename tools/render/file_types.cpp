@@ -46,17 +46,16 @@ std::vector<SF_FORMAT_INFO> formatList(int countCommand, int itemCommand) {
     return list;
 }
 
-// "WAV (Microsoft)" -> "WAV".
-std::string shortName(const char* name) {
-    std::string text = name != nullptr ? name : "";
-    return text.substr(0, text.find(" ("));
+// libsndfile's name for a container or a codec: "WAV (Microsoft)", "Vorbis".
+const char* libraryName(int format) {
+    SF_FORMAT_INFO info{};
+    info.format = format;
+    return sf_command(nullptr, SFC_GET_FORMAT_INFO, &info, sizeof info) == 0 ? info.name : nullptr;
 }
 
 std::string subtypeName(int subtype) {
-    SF_FORMAT_INFO info{};
-    info.format = subtype;
-    if (sf_command(nullptr, SFC_GET_FORMAT_INFO, &info, sizeof info) == 0 && info.name) return info.name;
-    return "unknown samples";
+    const char* name = libraryName(subtype);
+    return name != nullptr ? name : "unknown samples";
 }
 
 // Extension -> type, built once from libsndfile's lists: the major formats
@@ -209,6 +208,13 @@ int quantisedBits(int format) {
     }
 }
 
+std::string containerName(int format) {
+    const char* name = libraryName(format & SF_FORMAT_TYPEMASK);
+    if (name == nullptr) return "unknown";
+    std::string text = name;
+    return text.substr(0, text.find(" ("));
+}
+
 std::string sampleFormatName(int format) {
     switch (format & SF_FORMAT_SUBMASK) {
     case SF_FORMAT_PCM_S8:
@@ -236,7 +242,7 @@ std::string readableTypeList() {
     for (const SF_FORMAT_INFO& major : formatList(SFC_GET_FORMAT_MAJOR_COUNT, SFC_GET_FORMAT_MAJOR)) {
         int container = major.format & SF_FORMAT_TYPEMASK;
         if (container == SF_FORMAT_RAW) continue;  // headerless: nothing to read its layout from
-        std::string name = shortName(major.name);
+        std::string name = containerName(container);
         if (std::find(names.begin(), names.end(), name) != names.end()) continue;
         bool onlyCodecs = std::find(linearContainers.begin(), linearContainers.end(), container) == linearContainers.end();
         if (auto found = codecs.find(container); found != codecs.end() && onlyCodecs)

@@ -36,6 +36,9 @@ int chooseOutputFormat(const OutputType& type, SampleFormat format, int inputFor
 /// itself (16 or 8), or 0 when libsndfile converts (24 bit, float, codecs).
 int quantisedBits(int format);
 
+/// "WAV", "FLAC": the container of a libsndfile format, or "unknown".
+std::string containerName(int format);
+
 /// "16-bit PCM", "float", "Vorbis": how the summary names a format's samples.
 std::string sampleFormatName(int format);
 

@@ -10,6 +10,7 @@
 #include "tools/render/demo.h"
 #include "tools/render/output_file.h"
 #include "tools/render/plugin_host.h"
+#include "tools/render/progress.h"
 #include "tools/render/render.h"
 #include "tools/render/stop_signals.h"
 
@@ -29,12 +30,7 @@ std::string decibels(double level) {
 
 // Short renders in seconds, long ones as minutes and seconds.
 std::string formatDuration(double seconds) {
-    if (seconds >= 60.0) {
-        int whole = static_cast<int>(seconds);
-        char text[32];
-        std::snprintf(text, sizeof text, "%d:%02d", whole / 60, whole % 60);
-        return text;
-    }
+    if (seconds >= 60.0) return formatTime(seconds);
     char text[32];
     std::snprintf(text, sizeof text, "%.2f s", seconds);
     return text;
@@ -114,7 +110,9 @@ JobResult renderFile(const Job& job, const RenderPlan& plan, const JobProgress& 
     SoundFileWriter writer(output, format, channels, sampleRate, plan.dither);
     const int64_t expected = source->frames();
     RenderResult result = render(instances, *source, writer, [&](int64_t done) {
-        return stopsignals::received() == 0 && (!progress || progress(done, expected, sampleRate));
+        if (stopsignals::received() != 0) return false;
+        if (progress) progress(done, expected, sampleRate);
+        return true;
     });
     for (auto& instance : instances) instance->stop();
     if (int signal = stopsignals::received()) throw interruptedError(signal);

@@ -34,9 +34,8 @@ struct JobResult {
     std::string error;
 };
 
-/// Frames done, frames expected (0: not known) and the sample rate;
-/// answering false stops the job.
-using JobProgress = std::function<bool(int64_t done, int64_t expected, int sampleRate)>;
+/// Frames done, frames expected (0: not known) and the sample rate.
+using JobProgress = std::function<void(int64_t done, int64_t expected, int sampleRate)>;
 
 /// Renders `job` with instances of its own; never throws. A stop signal ends
 /// it with the signal's exit code and nothing written.

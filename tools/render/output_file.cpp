@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <random>
 
-#include "tools/render/stop_signals.h"
 #include "tools/render/tool_error.h"
 
 namespace fs = std::filesystem;
@@ -145,10 +144,8 @@ void OutputFile::commit(const std::vector<unsigned char>& bytes) {
     }
     int descriptor = STDOUT_FILENO;
     if (!toStandardOutput) {
-        while ((descriptor = open(target.c_str(), O_WRONLY | O_CLOEXEC)) < 0) {
-            if (errno != EINTR) fail(std::strerror(errno));
-            if (int signal = stopsignals::received()) throw interruptedError(signal);
-        }
+        descriptor = retryUnlessStopped([&] { return open(target.c_str(), O_WRONLY | O_CLOEXEC); });
+        if (descriptor < 0) fail(std::strerror(errno));
     }
     try {
         writeAll(descriptor, bytes);
@@ -168,15 +165,12 @@ void OutputFile::writeAll(int descriptor, const std::vector<unsigned char>& byte
     while (done < bytes.size()) {
         const unsigned char* from = bytes.data() + done;
         size_t count = bytes.size() - done;
-        ssize_t written = positioned ? pwrite(descriptor, from, count, static_cast<off_t>(done))
-                                     : write(descriptor, from, count);
-        if (written > 0) {
-            done += static_cast<size_t>(written);
-        } else if (written < 0 && errno == EINTR) {
-            if (int signal = stopsignals::received()) throw interruptedError(signal);
-        } else {
-            fail(std::strerror(written < 0 ? errno : EIO));
-        }
+        ssize_t written = retryUnlessStopped([&] {
+            return positioned ? pwrite(descriptor, from, count, static_cast<off_t>(done))
+                              : write(descriptor, from, count);
+        });
+        if (written <= 0) fail(std::strerror(written < 0 ? errno : EIO));
+        done += static_cast<size_t>(written);
     }
 }
 

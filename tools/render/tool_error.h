@@ -2,6 +2,7 @@
 // process ends with.
 #pragma once
 
+#include <cerrno>
 #include <stdexcept>
 #include <string>
 
@@ -28,4 +29,15 @@ private:
 inline ToolError interruptedError(int signal) {
     return ToolError(kExitSignalBase + signal,
                      std::string("interrupted by ") + stopsignals::name(signal) + "; no output written");
+}
+
+/// Runs a system call (-1 and errno on failure) again when a signal cuts it
+/// short, unless the signal was a stop: then throws interruptedError.
+template <typename Call>
+auto retryUnlessStopped(Call call) {
+    for (;;) {
+        auto result = call();
+        if (result >= 0 || errno != EINTR) return result;
+        if (int signal = stopsignals::received()) throw interruptedError(signal);
+    }
 }
