@@ -2,7 +2,10 @@
 // is stopped or a disk fills, and how it treats the file it replaces.
 #include <gtest/gtest.h>
 #include <sndfile.h>
+#include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -69,6 +72,39 @@ TEST_F(FileSafetyTest, EveryStopSignalRemovesTheTemporaryFileAndKeepsTheOldOne) 
         EXPECT_EQ(outputFiles(), std::vector<std::string>{"long.wav"}) << c.name;
         EXPECT_EQ(slurp(out("long.wav")), kPrevious) << c.name;
     }
+}
+
+TEST_F(FileSafetyTest, AStopEndsAWriteToAPipeNobodyReads) {
+    // The pipe fills; the signal then cuts a write short after part of it
+    // went through, which is no EINTR: the stop must still be seen.
+    writeLongInput();
+    const std::string fifo = out("stalled");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    pid_t child = start({in("long.wav"), fifo, "--type", "wav", "-q"});
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    int held = 0;
+    while (held < fcntl(reader, F_GETPIPE_SZ) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ioctl(reader, FIONREAD, &held);
+    }
+    ASSERT_EQ(held, fcntl(reader, F_GETPIPE_SZ)) << "the pipe never filled";
+    kill(child, SIGTERM);
+    int status = 0;
+    pid_t ended = 0;
+    const auto patience = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while ((ended = waitpid(child, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < patience)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (ended != child) {
+        kill(child, SIGKILL);
+        finish(child);
+        close(reader);
+        FAIL() << "SIGTERM did not end the run";
+    }
+    close(reader);
+    EXPECT_EQ(exitCodeOf(status), 128 + SIGTERM);
+    EXPECT_NE(slurp(root / "stderr").find("interrupted by SIGTERM"), std::string::npos) << slurp(root / "stderr");
 }
 
 TEST_F(FileSafetyTest, AFullDiskOrTheFileSizeLimitFailsCleanly) {

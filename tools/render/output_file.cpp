@@ -171,6 +171,10 @@ void OutputFile::writeAll(int descriptor, const std::vector<unsigned char>& byte
         });
         if (written <= 0) fail(std::strerror(written < 0 ? errno : EIO));
         done += static_cast<size_t>(written);
+        // A signal that lands after part of a write went through cuts it short
+        // without EINTR; the next write to a stalled pipe would block for good.
+        if (done < bytes.size())
+            if (int signal = stopsignals::received()) throw interruptedError(signal);
     }
 }
 
