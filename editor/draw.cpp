@@ -1,8 +1,9 @@
 // SkinEditor drawing: every frame is copied together out of the four skin
 // bitmaps in the back buffer, then shown with one copy to the window.
+#include "core/effect_core.h"
 #include "editor/frame_cells.h"
 #include "editor/skin_editor.h"
-#include "engine/shaper_effect.h"
+#include "host/effect_base.h"
 
 namespace {
 

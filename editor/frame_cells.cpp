@@ -49,7 +49,7 @@ int knobCell(float raw) {
     return cellIndex(raw * kRawStep * span + static_cast<float>(turn.first - 1), turn.first - 1, turn.last - 1) + 1;
 }
 
-FrameCells advanceFrame(ShaperEffect& effect) {
+FrameCells advanceFrame(EffectCore& effect) {
     DisplayState& display = effect.display;
     FrameCells cells;
     for (int k = 0; k < panel::kKnobCount; ++k) {

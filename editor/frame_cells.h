@@ -6,7 +6,7 @@
 #include <array>
 
 #include "editor/panel_layout.h"
-#include "engine/shaper_effect.h"
+#include "core/effect_core.h"
 
 struct FrameCells {
     // Knob strip cell per knob, in the layout table's order.
@@ -27,4 +27,4 @@ int knobCell(float raw);
 /// Works out one frame and advances the animations of `effect.display`:
 /// meters capped at 1.3 and lowered by 0.05, LED fades moved 0.05 toward
 /// their switch, the tube glow moved at most 0.06 toward its target.
-FrameCells advanceFrame(ShaperEffect& effect);
+FrameCells advanceFrame(EffectCore& effect);

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/effect_core.h"
 #include "editor/panel_layout.h"
 #include "editor/skin_editor.h"
-#include "engine/shaper_effect.h"
 
 namespace {
 
@@ -50,9 +50,10 @@ void SkinEditor::onLeftDown(LPARAM position) {
             dragStartValue = shaper.rawValue[parameter];
             dragMode = kDragKnob;
             activeControl = static_cast<uint8_t>(hit);
+            edits.beginEdit(parameter);
             break;
         case panel::ControlKind::kButton:
-            shaper.editParameters({{parameter, toggled(shaper.rawValue[parameter])}});
+            click({{parameter, toggled(shaper.rawValue[parameter])}});
             break;
         case panel::ControlKind::kLogo:
             redrawMode = 2;
@@ -69,6 +70,9 @@ void SkinEditor::onRightUp(LPARAM /*position*/) { endDrag(); }
 
 void SkinEditor::endDrag() {
     if (dragMode == kDragAbout) redrawMode = 1;
+    if (dragMode == kDragKnob && activeControl < panel::kKnobCount) {
+        edits.endEdit(panel::kControls[activeControl].parameter);
+    }
     dragMode = 0;
     activeControl = kNoControl;
 }
@@ -91,16 +95,16 @@ void SkinEditor::onRightDown(LPARAM position) {
                 } else if (savedDrive != 0.0f) {
                     drive = savedDrive;
                 }
-                shaper.editParameters({{kDrive, drive}});
+                click({{kDrive, drive}});
             } else {
-                shaper.editParameters({{parameter, kKnobMiddle}});
+                click({{parameter, kKnobMiddle}});
             }
             break;
         case panel::ControlKind::kButton: {
             // The pair always ends in opposite states, the clicked one reported first.
             const int32_t other = parameter == kTimesTwo ? kBoost : kTimesTwo;
             const float clicked = toggled(shaper.rawValue[parameter]);
-            shaper.editParameters({{parameter, clicked}, {other, 1.0f - clicked}});
+            click({{parameter, clicked}, {other, 1.0f - clicked}});
             break;
         }
         case panel::ControlKind::kLogo:
@@ -116,5 +120,14 @@ void SkinEditor::dragStep() {
     const float start = std::isnan(dragStartValue) ? 0.0f : std::clamp(dragStartValue, -1.0e6f, 1.0e6f);
     int value = static_cast<int>(std::trunc(start)) + dragStartY - mouseY;
     value = std::clamp(value, 0, kKnobMaximum);
-    shaper.editParameters({{panel::kControls[activeControl].parameter, static_cast<float>(value)}});
+    edits.performEdit(panel::kControls[activeControl].parameter, static_cast<float>(value));
+}
+
+void SkinEditor::click(std::initializer_list<RawEdit> changes) {
+    for (const RawEdit& change : changes) shaper.storeRaw(change.index, change.raw);
+    for (const RawEdit& change : changes) {
+        edits.beginEdit(change.index);
+        edits.performEdit(change.index, change.raw);
+        edits.endEdit(change.index);
+    }
 }

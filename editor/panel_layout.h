@@ -6,8 +6,7 @@
 #include <array>
 #include <cstdint>
 
-#include "engine/display_state.h"
-#include "engine/parameter_index.h"
+#include "core/parameters.h"
 
 namespace panel {
 

@@ -1,7 +1,8 @@
 // SkinEditor: construction, the editor interface, the window and its timer.
 #include "editor/skin_editor.h"
 
-#include "engine/shaper_effect.h"
+#include "core/effect_core.h"
+#include "host/effect_base.h"
 #include "platform/window_data.h"
 
 namespace {
@@ -17,7 +18,10 @@ HINSTANCE instanceHandle() { return static_cast<HINSTANCE>(moduleInstance); }
 
 }  // namespace
 
-SkinEditor::SkinEditor(ShaperEffect& effect) : EditorBase(effect), shaper(effect) { effect.attachEditor(this); }
+SkinEditor::SkinEditor(EffectCore& effect, EditEvents& edits, EffectBase* owner)
+    : EditorBase(owner), shaper(effect), edits(edits) {
+    if (owner) owner->attachEditor(this);
+}
 
 // Hosts should close the editor before they close the effect; one that does
 // not would otherwise leave a live timer pointing at this object.

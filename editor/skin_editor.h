@@ -1,14 +1,18 @@
 // The skinned editor: a 500 x 140 child window drawn from four bitmaps on a
-// 50 ms timer, operated with the mouse.
+// 50 ms timer, operated with the mouse. It reads the effect core's values and
+// display state, and tells its face of every change as an edit gesture.
 #pragma once
 
 #include <cstdint>
 
+#include <initializer_list>
+
+#include "core/edit_events.h"
 #include "editor/panel_layout.h"
 #include "host/editor_base.h"
 #include "platform/win32.h"
 
-class ShaperEffect;
+class EffectCore;
 struct FrameCells;
 
 class SkinEditor : public EditorBase {
@@ -19,8 +23,9 @@ public:
     static constexpr char kDragAbout = 'b';
     static constexpr uint8_t kNoControl = 255;
 
-    /// Attaches itself to the effect as its editor, which sets effFlagsHasEditor.
-    explicit SkinEditor(ShaperEffect& effect);
+    /// The editor of `effect`, reporting to `edits`. With a VST 2 `owner` it
+    /// attaches itself as the owner's editor, which sets effFlagsHasEditor.
+    SkinEditor(EffectCore& effect, EditEvents& edits, EffectBase* owner = nullptr);
     /// Closes a window the host left open, so no timer tick outlives the editor.
     ~SkinEditor() override;
 
@@ -50,7 +55,8 @@ public:
     /// Editor windows open in this process; the skin lives while it is above 0.
     static int32_t openEditorCount() { return openCount; }
 
-    ShaperEffect& shaper;
+    EffectCore& shaper;
+    EditEvents& edits;
 
     // Interaction and drawing state (user-interface thread). What the effect
     // publishes for the display (meters, readout) lives in its DisplayState.
@@ -71,6 +77,14 @@ public:
     int32_t isOpen = 0;
 
 private:
+    struct RawEdit {
+        int32_t index;
+        float raw;
+    };
+    /// A click: every value is in place before the first is reported, so a
+    /// host that reads the parameters back while it hears of one sees the
+    /// whole change; then each is a gesture of its own.
+    void click(std::initializer_list<RawEdit> changes);
     void endDrag();
     void drawControls(const FrameCells& cells);
     void drawReadout();

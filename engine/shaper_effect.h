@@ -1,24 +1,20 @@
-// The drive effect: six parameters, ten programs, the coefficient set and the
-// per-sample signal path. Knows audio, and publishes what an editor shows in
-// its display state; it knows no editor.
+// The effect's VST 2 face: the class the VST 2 binding drives, over the
+// format-neutral effect core it also is. It adds what VST 2 hosts see: the
+// parameter, program and identity requests, the pin-dependent routing, the
+// readout announcement of host-side changes, and the editor's edits as
+// automation bracketed by begin and end requests. It knows no editor.
 #pragma once
 
-#include <array>
 #include <cstdint>
-#include <initializer_list>
-#include <memory>
 
-#include "engine/display_state.h"
-#include "engine/parameter_index.h"
-#include "engine/program.h"
-#include "engine/stage.h"
+#include "core/edit_events.h"
+#include "core/effect_core.h"
 #include "host/effect_base.h"
 #include "util/relaxed.h"
 
-constexpr int32_t kProgramCount = 10;
 constexpr int32_t kPinCount = 2;
 
-class ShaperEffect : public ExtendedEffectBase {
+class ShaperEffect : public ExtendedEffectBase, public EffectCore, public EditEvents {
 public:
     /// Builds the effect's editor at its place in construction; the editor
     /// attaches itself (EffectBase::attachEditor), which hands it over.
@@ -29,8 +25,6 @@ public:
 
     void putParameter(int32_t index, float value) override;
     float readParameter(int32_t index) override;
-    /// The raw step putParameter stores for `value` (0 for no parameter).
-    float stepFor(int32_t index, float value) const;
     void processAccumulate(float** inputs, float** outputs, int32_t sampleFrames) override;
     void processReplace(float** inputs, float** outputs, int32_t sampleFrames) override;
     void selectProgram(int32_t program) override;
@@ -55,56 +49,26 @@ public:
     /// audioMasterProcessEvents; true when the host answers 1.
     virtual bool sendEventsToHost(void* events);
 
-    /// Derives the coefficient set from the raw values and writes the value
-    /// readout for `kind` (-1 empties it); `hold` 1 keeps it up for 20 ticks.
-    void updateReadout(int32_t kind, uint8_t hold);
     /// Sends the raw value of `index`, set in the editor, to the host as automation.
     void reportParameter(int32_t index);
 
-    struct RawEdit {
-        int32_t index;
-        float raw;
-    };
-    /// The editor's one way to change parameters: stores the raw values, then
-    /// reports each, in order, through reportParameter.
-    void editParameters(std::initializer_list<RawEdit> edits);
+    // The editor's gestures: audioMasterBeginEdit, the value stored and
+    // reported through reportParameter, audioMasterEndEdit.
+    void beginEdit(int32_t index) override;
+    void performEdit(int32_t index, float raw) override;
+    void endEdit(int32_t index) override;
 
     /// One-time display reset when the effect-with-editor is built.
     void resetEditorState();
 
-    // Raw parameter values (whole numbers, 0..maximum); the editor reads them.
-    std::array<Relaxed<float>, kParamCount> rawValue{};
-    std::array<float, kParamCount> rawMaximum{};
-
-    // The coefficient set, read by the signal path and the editor.
-    Relaxed<float> inputGain{1.0f};
-    Relaxed<float> attackCoef{0.0f};
-    Relaxed<float> releaseCoef{0.0f};
-    Relaxed<float> driveAmount{0.0f};
-    Relaxed<float> flushThreshold{0.0f};
-
-    // Meters, readout and animations for the editor.
-    DisplayState display;
-
     int32_t programNumber() const { return programIndex; }
     float sampleRate() const { return currentSampleRate; }
-    float rateScaleValue() const { return rateScale; }
-    bool isSwitchedOn() const { return mainsOn == 1; }
-    const ProgramRecord& program(int32_t index) const { return programs[index]; }
-    const StageState& stage(int32_t index) const { return stageStates[index]; }
 
 private:
-    void processBlock(float** inputs, float** outputs, int32_t sampleFrames, bool accumulate);
+    void processWithPins(float** inputs, float** outputs, int32_t sampleFrames, bool accumulate);
     void fillFactoryPrograms();
-    void writeReadoutValue(int32_t kind);
 
-    std::unique_ptr<StageState[]> stageStates;
-    std::unique_ptr<ProgramRecord[]> programs;
-    std::array<ParamName, kParamCount> paramName{};
-    Relaxed<float> rateScale{1.0f};
-    int32_t mainsOn = 0;
-    int32_t workAllocated = 0;
-    std::array<std::unique_ptr<float[]>, 2> workBuffers;
-    int32_t workCapacity = 0;  // samples per work buffer usable by a block
+    // 1: the next putParameter comes from outside the editor and is announced
+    // in the readout; reportParameter clears it for the editor's own changes.
     Relaxed<int32_t> announceChange{0};
 };

@@ -1,210 +1,28 @@
-// ShaperEffect: switching on and off, and the block path.
-#include <algorithm>
-#include <cmath>
-#include <new>
-
-#include "engine/denormals.h"
-#include "engine/lanes.h"
+// ShaperEffect: switching on and off, and the block entries, which ask the
+// host about its pins and hand the block to the core's path.
 #include "engine/shaper_effect.h"
-
-namespace {
-constexpr int32_t kSpareFrames = 600;
-// Below 4410 Hz the envelope rates would leave the range where the follower is
-// stable (attack rate above 1 per sample); such rates run as at 4410 Hz.
-constexpr float kMaxRateScale = 10.0f;
-// Work buffers are capped; longer blocks are processed in chunks.
-constexpr int32_t kMaxWorkFrames = 1 << 16;
-
-enum class Routing { Independent, CopyLeft, CopyRight };
-
-struct GainPass {
-    float peak;    // largest gained magnitude
-    bool clipped;  // some gained sample beyond full scale
-};
-
-// Input gain into a work buffer; gained values below `threshold` in magnitude
-// become 0. The meters see the gained value before that flush.
-GainPass gainStage(const float* input, float* work, int32_t count, float gain, float threshold) {
-    const Lanes g = splat(gain);
-    const Lanes limit = splat(threshold);
-    const Lanes zero = splat(0.0f);
-    const Lanes one = splat(1.0f);
-    const Lanes minusOne = splat(-1.0f);
-    Lanes peak = zero;
-    Lanes clip = zero;  // no lane set
-    const auto gainFour = [&](const float* in, float* out) {
-        Lanes w = loadLanes(in) * g;
-        // A NaN would poison the stage state for good; it enters as silence.
-        w = zeroWhere(unordered(w), w);
-        clip = either(clip, either(greater(w, one), less(w, minusOne)));
-        const Lanes level = magnitude(w);
-        peak = larger(peak, level);
-        storeLanes(out, zeroWhere(both(less(level, limit), greater(level, zero)), w));
-    };
-    int32_t i = 0;
-    for (; i + 4 <= count; i += 4) gainFour(input + i, work + i);
-    if (i < count) {
-        // The last few samples, padded with silence, which moves no meter.
-        float in[4] = {};
-        float out[4];
-        std::copy(input + i, input + count, in);
-        gainFour(in, out);
-        std::copy(out, out + (count - i), work + i);
-    }
-    float lanes[4];
-    storeLanes(lanes, peak);
-    return {std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3])), anyLane(clip)};
-}
-
-void copyOut(float* output, const float* result, int32_t count, bool accumulate) {
-    int32_t i = 0;
-    if (accumulate) {
-        for (; i + 4 <= count; i += 4) storeLanes(output + i, loadLanes(output + i) + loadLanes(result + i));
-        for (; i < count; ++i) output[i] = output[i] + result[i];
-    } else {
-        std::copy_n(result, count, output);
-    }
-}
-
-float rateScaleFor(float rate, float previous) {
-    if (!(rate > 0.0f) || !std::isfinite(rate)) return previous;
-    return std::min(44100.0f / rate, kMaxRateScale);
-}
-}  // namespace
 
 void ShaperEffect::applySampleRate(float rate) {
     currentSampleRate = rate;
-    rateScale = rateScaleFor(rate, rateScale);
+    setSampleRate(rate);
 }
 
-void ShaperEffect::switchOn() {
-    rateScale = rateScaleFor(currentSampleRate, rateScale);
+void ShaperEffect::switchOn() { EffectCore::switchOn(currentSampleRate, currentBlockSize); }
 
-    // A second switch-on without a switch-off releases the earlier buffers.
-    workAllocated = 0;
-    workBuffers[0].reset();
-    workBuffers[1].reset();
-    const int32_t blockSize = std::clamp<int32_t>(currentBlockSize, 0, kMaxWorkFrames);
-    const int32_t capacity = blockSize + kSpareFrames;
-    for (auto& buffer : workBuffers) {
-        buffer.reset(new (std::nothrow) float[capacity + 1]);
-        if (buffer) std::fill_n(buffer.get(), capacity, 0.0f);
-    }
-    const bool allocated = workBuffers[0] && workBuffers[1];
-    if (allocated) {
-        workAllocated = 1;
-        workCapacity = capacity;
-    } else {
-        workBuffers[0].reset();
-        workBuffers[1].reset();
-        workCapacity = 0;
-    }
-
-    updateReadout(kReadoutNone, 0);
-    if (stageStates) {
-        for (int32_t i = 0; i < 4; ++i) stageStates[i] = StageState{};
-    }
-    // Without work buffers (or stage states) the effect stays switched off.
-    mainsOn = allocated && stageStates ? 1 : 0;
-    display.peakRight = 0.0f;
-    display.peakLeft = 0.0f;
-    display.tubeGlow = 0.0f;
-}
-
-void ShaperEffect::switchOff() {
-    if (workAllocated == 1) {
-        workBuffers[0].reset();
-        workBuffers[1].reset();
-        workAllocated = 0;
-        workCapacity = 0;
-    }
-    mainsOn = 0;
-}
+void ShaperEffect::switchOff() { EffectCore::switchOff(); }
 
 void ShaperEffect::processReplace(float** inputs, float** outputs, int32_t sampleFrames) {
-    processBlock(inputs, outputs, sampleFrames, false);
+    processWithPins(inputs, outputs, sampleFrames, false);
 }
 
 void ShaperEffect::processAccumulate(float** inputs, float** outputs, int32_t sampleFrames) {
-    processBlock(inputs, outputs, sampleFrames, true);
+    processWithPins(inputs, outputs, sampleFrames, true);
 }
 
-void ShaperEffect::processBlock(float** inputs, float** outputs, int32_t sampleFrames, bool accumulate) {
-    if (mainsOn != 1 || !inputs || !outputs) return;
-
-    // Input routing: a mono host passes one buffer twice; otherwise the pins decide.
-    bool useLeft = true;
-    bool useRight = true;
-    Routing routing = Routing::Independent;
-    if (inputs[0] == inputs[1]) {
-        useRight = false;
-        routing = Routing::CopyLeft;
-    } else {
-        // Asked right first, then left; when they disagree, asked again left first.
-        const bool right = inputPinConnected(1);
-        const bool left = inputPinConnected(0);
-        if (left != right) {
-            useLeft = inputPinConnected(0);
-            useRight = inputPinConnected(1);
-            routing = useLeft ? Routing::CopyLeft : Routing::CopyRight;
-        }
-    }
-
-    bool writeLeft = true;
-    bool writeRight = true;
-    if (outputs[0] == outputs[1]) {
-        writeRight = false;
-    } else {
-        const bool left = outputPinConnected(0);
-        const bool right = outputPinConnected(1);
-        if (left != right) {
-            writeLeft = outputPinConnected(0);
-            writeRight = outputPinConnected(1);
-        }
-    }
-
-    useLeft = useLeft && inputs[0];
-    useRight = useRight && inputs[1];
-    writeLeft = writeLeft && outputs[0];
-    writeRight = writeRight && outputs[1];
-
-    DenormalGuard denormalGuard;
-    float* work[2] = {workBuffers[0].get(), workBuffers[1].get()};
-    const bool use[2] = {useLeft, useRight};
-    const float* source[2] = {inputs[0], inputs[1]};
-    Relaxed<float>* peak[2] = {&display.peakLeft, &display.peakRight};
-
-    // Coefficients are read once per block: a change from another thread
-    // lands at the next block.
-    const float gain = inputGain;
-    const float threshold = flushThreshold;
-    const StagePlan plan{useLeft, useRight, static_cast<int32_t>(rawValue[kTimesTwo]) == 1,
-                         static_cast<int32_t>(rawValue[kBoost]) != 0};
-    const StageCoefficients coefficients{attackCoef, releaseCoef, driveAmount};
-
-    const float* left = routing == Routing::CopyRight ? work[1] : work[0];
-    const float* right = routing == Routing::Independent ? work[1] : left;
-    float blockPeak[2] = {0.0f, 0.0f};
-    bool clipped = false;
-    for (int32_t start = 0; start < sampleFrames; start += workCapacity) {
-        const int32_t count = std::min(sampleFrames - start, workCapacity);
-        for (int ch = 0; ch < 2; ++ch) {
-            if (use[ch]) {
-                const GainPass pass = gainStage(source[ch] + start, work[ch], count, gain, threshold);
-                blockPeak[ch] = std::max(blockPeak[ch], pass.peak);
-                clipped = clipped || pass.clipped;
-            } else {
-                std::fill_n(work[ch], count, 0.0f);
-            }
-        }
-        runStages(stageStates.get(), work[0], work[1], count, plan, coefficients);
-        if (writeLeft) copyOut(outputs[0] + start, left, count, accumulate);
-        if (writeRight) copyOut(outputs[1] + start, right, count, accumulate);
-    }
-
-    // The meters only ever rise here; the editor lowers them.
-    if (clipped) display.clipLevel = 1.0f;
-    for (int ch = 0; ch < 2; ++ch) {
-        if (use[ch] && blockPeak[ch] > *peak[ch]) *peak[ch] = blockPeak[ch];
-    }
+void ShaperEffect::processWithPins(float** inputs, float** outputs, int32_t sampleFrames, bool accumulate) {
+    if (!isSwitchedOn() || !inputs || !outputs) return;
+    const Routing routing = routeBlock(inputs, outputs, [this](Pin pin, int32_t index) {
+        return pin == Pin::kInput ? inputPinConnected(index) : outputPinConnected(index);
+    });
+    processBlock(routing, inputs, outputs, sampleFrames, accumulate);
 }

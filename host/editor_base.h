@@ -9,7 +9,8 @@ class EffectBase;
 
 class EditorBase {
 public:
-    explicit EditorBase(EffectBase& effect) : effect(effect) {}
+    /// `effect` owns the editor; null for an editor that serves another face.
+    explicit EditorBase(EffectBase* effect) : effect(effect) {}
     EditorBase(const EditorBase&) = delete;
     EditorBase& operator=(const EditorBase&) = delete;
 
@@ -37,7 +38,7 @@ public:
     virtual void requestRefresh() { refreshPending = 1; }
 
 protected:
-    EffectBase& effect;
+    EffectBase* effect;
     void* parentWindow = nullptr;
     int32_t refreshPending = 0;
 };

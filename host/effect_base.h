@@ -202,6 +202,10 @@ public:
 
     /// audioMasterProcessEvents; true only when the host answers exactly 1.
     bool hostSendEvents(void* events);
+    /// audioMasterBeginEdit and audioMasterEndEdit around a gesture on a
+    /// parameter (the user holds a knob); the answer means nothing.
+    void hostBeginEdit(int32_t index);
+    void hostEndEdit(int32_t index);
 };
 
 // The library's module handle, written by the library entry routine; the

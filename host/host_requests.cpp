@@ -186,3 +186,11 @@ bool ExtendedEffectBase::hostUpdateDisplay() {
 bool ExtendedEffectBase::hostSendEvents(void* events) {
     return callHost(audioMasterProcessEvents, 0, 0, events) == 1;
 }
+
+void ExtendedEffectBase::hostBeginEdit(int32_t index) {
+    callHost(audioMasterBeginEdit, index);
+}
+
+void ExtendedEffectBase::hostEndEdit(int32_t index) {
+    callHost(audioMasterEndEdit, index);
+}

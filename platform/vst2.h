@@ -166,8 +166,11 @@ enum : int32_t {
     audioMasterCloseWindow,
     audioMasterGetDirectory,
     audioMasterUpdateDisplay,
+    // A gesture on a parameter: hosts record automation in touch mode between these.
+    audioMasterBeginEdit,
+    audioMasterEndEdit,
 };
-static_assert(audioMasterUpdateDisplay == 42);
+static_assert(audioMasterUpdateDisplay == 42 && audioMasterEndEdit == 44);
 
 // AEffect::flags bits.
 enum : int32_t {

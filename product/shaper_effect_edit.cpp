@@ -9,7 +9,7 @@ bool outOfMemory = false;
 
 namespace {
 // The editor attaches itself to the effect it is built for, which owns it from then on.
-void createSkinEditor(ShaperEffect& effect) { new (std::nothrow) SkinEditor(effect); }
+void createSkinEditor(ShaperEffect& effect) { new (std::nothrow) SkinEditor(effect, effect, &effect); }
 }  // namespace
 
 ShaperEffectEdit::ShaperEffectEdit(audioMasterCallback hostCallback) : ShaperEffect(hostCallback, createSkinEditor) {

@@ -55,7 +55,7 @@ TEST_F(EditorDraw, KnobCellsFollowRawValues) {
                  {-40, 6}, {300, 77}};
     const int knobX[4] = {77, 146, 209, 279};
     for (const auto& c : cases) {
-        for (int p = 0; p < 4; ++p) effect().rawValue[p] = c.raw;
+        for (int p = 0; p < 4; ++p) effect().storeRaw(p, c.raw);
         repaint();
         tick();
         Frame expected;
@@ -254,12 +254,12 @@ TEST_F(EditorDraw, NonNumbersInDisplayValuesDrawSafely) {
     effect().display.peakLeft = nan;
     effect().display.x2Fade = nan;
     effect().display.boostFade = nan;
-    effect().rawValue[kIngain] = nan;
+    effect().storeRaw(kIngain, nan);
     tick();
     EXPECT_EQ(led(44, 18), expectedLed(44, 18, kGreen, -1));
     EXPECT_EQ(effect().display.peakLeft, 0.0f);
     EXPECT_EQ(effect().display.x2Fade, 0.0f);
-    effect().rawValue[kIngain] = 64.0f;
+    effect().storeRaw(kIngain, 64.0f);
     effect().display.peakLeft = 0.0f;
     tick(2);
     EXPECT_EQ(frame(), skinart::startFrame().pixels);

@@ -158,8 +158,8 @@ TEST_F(EditorMouse, ButtonsToggleAndRightClicksPairThem) {
         {2, 0, WM_LBUTTONDOWN, WM_LBUTTONUP, kX2X, kX2Y, 0, 0, {{kTimesTwo, 0}}},
     };
     for (const auto& c : cases) {
-        effect().rawValue[kTimesTwo] = c.x2;
-        effect().rawValue[kBoost] = c.boost;
+        effect().storeRaw(kTimesTwo, c.x2);
+        effect().storeRaw(kBoost, c.boost);
         host.clear();
         mouse(c.press, c.x, c.y);
         mouse(c.release, c.x, c.y);
@@ -179,8 +179,8 @@ TEST_F(EditorMouse, APairedClickIsWholeBeforeTheHostHearsOfIt) {
         }
         return answer;
     });
-    effect().rawValue[kTimesTwo] = 0;
-    effect().rawValue[kBoost] = 1;
+    effect().storeRaw(kTimesTwo, 0);
+    effect().storeRaw(kBoost, 1);
     mouse(WM_RBUTTONDOWN, 357, 28);
     mouse(WM_RBUTTONUP, 357, 28);
     EXPECT_EQ(seen, (std::vector<std::pair<float, float>>{{1.0f, 0.0f}, {1.0f, 0.0f}}));

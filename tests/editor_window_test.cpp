@@ -229,7 +229,7 @@ TEST_F(EditorWindow, FrameIsSkippedWithoutADeviceContext) {
     open();
     tick();
     const softwin::Image shown = frame();
-    effect().rawValue[kAttack] = 128.0f;
+    effect().storeRaw(kAttack, 128.0f);
     repaint();
     softwin::setGetDcFailure(true);
     tick();

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "engine/coefficients.h"
+#include "core/coefficients.h"
 #include "tests/support/instance.h"
 #include "tests/support/reference_model.h"
 
@@ -152,7 +152,7 @@ TEST(Readout, EditorReportsStartNoHoldAndReachTheHost) {
     DisplayState& display = effect.display;
     display.readoutHold = 0;
     host.clear();
-    effect.rawValue[kAttack] = 94.0f;
+    effect.storeRaw(kAttack, 94.0f);
     effect.reportParameter(kAttack);
     EXPECT_EQ(display.readoutHold, 0);
     ASSERT_EQ(host.count(audioMasterAutomate), 1u);
@@ -169,7 +169,7 @@ TEST(Readout, UnknownKindDerivesButKeepsTheText) {
     ShaperEffect& effect = fx.effect();
     DisplayState& display = effect.display;
     display.readoutText.assign("12.5");
-    effect.rawValue[kDrive] = 128.0f;
+    effect.storeRaw(kDrive, 128.0f);
     effect.updateReadout(7, 0);
     EXPECT_EQ(effect.driveAmount, 1.0f);
     EXPECT_EQ(display.readoutText.str(), "12.5");

@@ -16,7 +16,7 @@ struct Frames : testing::Test {
     DisplayState& display = effect.display;
 
     void setRaw(int32_t index, float raw) {
-        effect.rawValue[index] = raw;
+        effect.storeRaw(index, raw);
         effect.updateReadout(kReadoutNone, 0);
     }
     FrameCells advance(int frames) {

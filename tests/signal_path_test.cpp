@@ -7,7 +7,7 @@
 #include <vector>
 #include <xmmintrin.h>
 
-#include "engine/stage.h"
+#include "core/stage.h"
 #include "tests/support/instance.h"
 #include "tests/support/reference_model.h"
 

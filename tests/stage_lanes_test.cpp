@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/stage.h"
+#include "core/stage.h"
 #include "tests/support/reference_model.h"
 
 namespace {

@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <limits>
 #include <new>
 
+#include "core/value_text.h"
+#include "editor/skin_editor.h"
+#include "platform/run_loop.h"
+#include "platform/ui_lock.h"
 #include "vst3/editor_view.h"
-#include "vst3/identity.h"
-#include "vst3/parameters.h"
 #include "vst3/texts.h"
 
 namespace vst3face {
@@ -20,7 +21,7 @@ namespace {
 // Enough silence for any ordinary block before the host tells its size.
 constexpr std::size_t kDefaultSilence = 4096;
 
-bool isEffectParameter(ParamID id) { return id < static_cast<ParamID>(kEffectParameterCount); }
+bool isEffectParameter(ParamID id) { return id < static_cast<ParamID>(kParamCount); }
 
 double clamped(double normalized) {
     if (!(normalized > 0.0)) return 0.0;
@@ -29,11 +30,16 @@ double clamped(double normalized) {
 
 }  // namespace
 
-Component::Component() {
+Component::Component() : editor(new (std::nothrow) SkinEditor(effect, *this)) {
     for (auto& buffer : silence) buffer.assign(kDefaultSilence, 0.0f);
 }
 
 Component::~Component() {
+    // The editor's window may tick on a thread of its own until it is closed.
+    {
+        const uilock::Guard guard;
+        editor.reset();
+    }
     if (handler) handler->release();
 }
 
@@ -105,8 +111,7 @@ tresult VST3_API Component::activateBus(MediaType type, BusDirection dir, int32 
 tresult VST3_API Component::setActive(TBool state) {
     if (state) {
         // Allocates the effect's work buffers: never on the audio thread.
-        effect.switchOn();
-        active = effect.isSwitchedOn();
+        active = effect.switchOn(sampleRate, blockSize);
         return active ? kResultOk : kOutOfMemory;
     }
     effect.switchOff();
@@ -116,17 +121,16 @@ tresult VST3_API Component::setActive(TBool state) {
 
 SavedState Component::currentState() const {
     SavedState state;
-    for (int32_t i = 0; i < kEffectParameterCount; ++i) state.values[i] = effect.readParameter(i);
-    state.program = effect.programNumber();
-    state.bypass = bypass.load();
+    for (int32_t i = 0; i < kParamCount; ++i) state[kParameters[i].id] = effect.rawValue[i];
+    state[kProgramId] = static_cast<float>(program);
+    state[kBypassId] = bypass.load() ? 1.0f : 0.0f;
     return state;
 }
 
 void Component::applyState(const SavedState& state) {
-    HostSideScope hostSide;
-    applyProgram(state.program);
-    for (int32_t i = 0; i < kEffectParameterCount; ++i) applyHostValue(i, state.values[i]);
-    bypass = state.bypass;
+    applyProgram(static_cast<int32_t>(state[kProgramId]));
+    for (int32_t i = 0; i < kParamCount; ++i) applyHostValue(i, state[kParameters[i].id] / kRawMaximum[i]);
+    bypass = state[kBypassId] == 1.0f;
 }
 
 tresult Component::restoreFrom(IBStream* stream) {
@@ -170,8 +174,9 @@ tresult VST3_API Component::setupProcessing(ProcessSetup& setup) {
     if (active) return kResultFalse;
     if (setup.symbolicSampleSize != kSample32) return kResultFalse;
     if (!(setup.sampleRate > 0.0) || setup.maxSamplesPerBlock <= 0) return kInvalidArgument;
-    effect.applySampleRate(static_cast<float>(setup.sampleRate));
-    effect.applyBlockSize(setup.maxSamplesPerBlock);
+    sampleRate = static_cast<float>(setup.sampleRate);
+    blockSize = setup.maxSamplesPerBlock;
+    effect.setSampleRate(sampleRate);
     const std::size_t frames = std::max<std::size_t>(kDefaultSilence, static_cast<std::size_t>(setup.maxSamplesPerBlock));
     for (auto& buffer : silence) buffer.assign(frames, 0.0f);
     return kResultOk;
@@ -195,145 +200,75 @@ int32 VST3_API Component::getParameterCount() { return kParameterCount; }
 
 tresult VST3_API Component::getParameterInfo(int32 paramIndex, ParameterInfo& info) {
     if (paramIndex < 0 || paramIndex >= kParameterCount) return kInvalidArgument;
-    const ParameterRow& row = kParameterRows[paramIndex];
+    const ParamRow& row = parameterAt(paramIndex);
     std::memset(&info, 0, sizeof info);
     info.id = row.id;
-    info.stepCount = row.stepCount;
-    info.flags = row.flags;
+    toString128(row.name, info.title);
+    toString128(row.name, info.shortTitle);
+    toString128(row.unit, info.units);
+    info.stepCount = row.steps;
+    info.defaultNormalizedValue = static_cast<double>(row.defaultRaw) / row.steps;
     info.unitId = kRootUnitId;
-    if (isEffectParameter(row.id)) {
-        const auto index = static_cast<int32_t>(row.id);
-        // The VST 2 names carry blanks up to 19 characters; titles do without.
-        toString128(trimmed(effect.parameterName(index)), info.title);
-        toString128(trimmed(effect.parameterName(index)), info.shortTitle);
-        toString128(effect.parameterLabel(index), info.units);
-        std::lock_guard<std::mutex> lock(scratchMutex);
-        info.defaultNormalizedValue = scratch.readParameter(index);  // the scratch effect keeps program 0
-    } else if (row.id == kBypassId) {
-        toString128("Bypass", info.title);
-        toString128("Bypass", info.shortTitle);
-    } else {
-        toString128("Program", info.title);
-        toString128("Program", info.shortTitle);
-    }
+    info.flags = flagsOf(row);
     return kResultOk;
 }
 
-std::string Component::textFor(int32_t index, double normalized) {
-    std::lock_guard<std::mutex> lock(scratchMutex);
-    const float before = scratch.readParameter(index);
-    scratch.putParameter(index, static_cast<float>(clamped(normalized)));
-    std::string text = scratch.parameterDisplay(index);
-    scratch.putParameter(index, before);
-    return text;
-}
-
 tresult VST3_API Component::getParamStringByValue(ParamID id, ParamValue valueNormalized, String128 string) {
-    if (!string) return kInvalidArgument;
-    if (isEffectParameter(id)) {
-        toString128(textFor(static_cast<int32_t>(id), valueNormalized), string);
-    } else if (id == kBypassId) {
-        toString128(listIndex(valueNormalized, 1) ? "On" : "Off", string);
-    } else if (id == kProgramId) {
-        toString128(trimmed(effect.programName(listIndex(valueNormalized, kFactoryProgramCount - 1))), string);
-    } else {
-        return kInvalidArgument;
-    }
+    const ParamRow* row = parameterWithId(id);
+    if (!string || !row) return kInvalidArgument;
+    toString128(valueText(*row, rawFromNormalized(*row, valueNormalized)).c_str(), string);
     return kResultOk;
 }
 
 tresult VST3_API Component::getParamValueByString(ParamID id, TChar* string, ParamValue& valueNormalized) {
     const std::optional<std::string> typed = fromString128(string);
-    if (!typed || id >= static_cast<ParamID>(kParameterCount)) return kInvalidArgument;
-    const std::string text = trimmed(*typed);
-
-    if (id == kProgramId) {
-        for (int32_t p = 0; p < kFactoryProgramCount; ++p) {
-            if (sameText(text, trimmed(effect.programName(p)))) {
-                valueNormalized = static_cast<double>(p) / (kFactoryProgramCount - 1);
-                return kResultOk;
-            }
-        }
-        return kResultFalse;
-    }
-    const bool isSwitch = id == kBypassId || kParameterRows[id].stepCount == 1;
-    if (isSwitch) {
-        if (sameText(text, "On") || text == "1") valueNormalized = 1.0;
-        else if (sameText(text, "Off") || text == "0") valueNormalized = 0.0;
-        else return kResultFalse;
-        return kResultOk;
-    }
-
-    // A number, optionally followed by the parameter's unit; the step whose
-    // shown value lies nearest to it (the first of equals).
-    const auto index = static_cast<int32_t>(id);
-    std::string rest;
-    const std::optional<double> number = leadingNumber(text, rest);
-    if (!number || !std::isfinite(*number)) return kResultFalse;
-    const std::string unit = trimmed(rest);
-    if (!unit.empty() && !sameText(unit, effect.parameterLabel(index))) return kResultFalse;
-
-    const auto steps = static_cast<int32_t>(effect.rawMaximum(index));
-    int32_t best = 0;
-    double bestDistance = std::numeric_limits<double>::infinity();
-    for (int32_t step = 0; step <= steps; ++step) {
-        std::string ignored;
-        const std::optional<double> shown = leadingNumber(textFor(index, static_cast<double>(step) / steps), ignored);
-        if (!shown) continue;
-        const double distance = std::fabs(*shown - *number);
-        if (distance < bestDistance) {
-            bestDistance = distance;
-            best = step;
-        }
-    }
-    valueNormalized = static_cast<double>(best) / steps;
+    const ParamRow* row = parameterWithId(id);
+    if (!typed || !row) return kInvalidArgument;
+    const std::optional<float> raw = rawFromText(*row, *typed);
+    if (!raw) return kResultFalse;
+    valueNormalized = static_cast<double>(*raw) / row->steps;
     return kResultOk;
 }
 
 ParamValue VST3_API Component::normalizedParamToPlain(ParamID id, ParamValue valueNormalized) {
-    if (isEffectParameter(id)) {
-        // The effect's own step: what putParameter stores for this value.
-        return effect.stepFor(static_cast<int32_t>(id), static_cast<float>(clamped(valueNormalized)));
-    }
-    if (id == kBypassId) return listIndex(valueNormalized, 1);
-    if (id == kProgramId) return listIndex(valueNormalized, kFactoryProgramCount - 1);
-    return 0.0;
+    const ParamRow* row = parameterWithId(id);
+    return row ? rawFromNormalized(*row, valueNormalized) : 0.0;
 }
 
 ParamValue VST3_API Component::plainParamToNormalized(ParamID id, ParamValue plainValue) {
-    double maximum = 0.0;
-    if (isEffectParameter(id)) maximum = effect.rawMaximum(static_cast<int32_t>(id));
-    else if (id == kBypassId) maximum = 1.0;
-    else if (id == kProgramId) maximum = kFactoryProgramCount - 1;
-    if (maximum <= 0.0 || !(plainValue > 0.0)) return 0.0;
+    const ParamRow* row = parameterWithId(id);
+    if (!row || !(plainValue > 0.0)) return 0.0;
+    const double maximum = row->steps;
     return std::min(plainValue, maximum) / maximum;
 }
 
 ParamValue VST3_API Component::getParamNormalized(ParamID id) {
-    if (isEffectParameter(id)) return effect.readParameter(static_cast<int32_t>(id));
+    if (isEffectParameter(id)) return effect.normalized(static_cast<int32_t>(id));
     if (id == kBypassId) return bypass.load() ? 1.0 : 0.0;
-    if (id == kProgramId) return static_cast<double>(effect.programNumber()) / (kFactoryProgramCount - 1);
+    if (id == kProgramId) return static_cast<double>(program) / (kProgramCount - 1);
     return 0.0;
 }
 
 void Component::applyHostValue(int32_t index, double normalized) {
-    effect.putParameterIfNewStep(index, static_cast<float>(clamped(normalized)));
+    const auto value = static_cast<float>(clamped(normalized));
+    if (EffectCore::stepFor(index, value) == effect.rawValue[index]) return;
+    effect.setParameter(index, value, true, program);
 }
 
-bool Component::applyProgram(int32_t program) {
-    if (program == effect.programNumber()) return false;
-    effect.selectProgram(program);
+bool Component::applyProgram(int32_t newProgram) {
+    if (!isProgram(newProgram) || newProgram == program) return false;
+    program = newProgram;
+    effect.loadProgram(newProgram);
     return true;
 }
 
 tresult VST3_API Component::setParamNormalized(ParamID id, ParamValue value) {
-    HostSideScope hostSide;
     if (isEffectParameter(id)) {
         applyHostValue(static_cast<int32_t>(id), value);
     } else if (id == kBypassId) {
-        bypass = listIndex(value, 1) == 1;
+        bypass = rawFromNormalized(kBypassRow, value) == 1.0f;
     } else if (id == kProgramId) {
-        if (applyProgram(listIndex(value, kFactoryProgramCount - 1)) && handler)
+        if (applyProgram(static_cast<int32_t>(rawFromNormalized(kProgramRow, value))) && handler)
             handler->restartComponent(kParamValuesChanged);
     } else {
         return kInvalidArgument;
@@ -357,38 +292,51 @@ IPlugView* VST3_API Component::createView(FIDString name) {
     return new (std::nothrow) EditorView(*this);
 }
 
-// --- Edits from the editor: begin at the first report, end with the gesture.
+// --- The editor
 
-void Component::editorChanged(int32_t index, float value) {
-    if (index < 0 || index >= kEffectParameterCount || !handler) return;
-    const auto id = static_cast<ParamID>(index);
-    if (!editing[index]) {
-        handler->beginEdit(id);
-        editing[index] = true;
-    }
-    handler->performEdit(id, value);
-    // A click (a button, a reset) is over at once; a held knob goes on.
-    if (effect.draggedParameter() != index) {
-        handler->endEdit(id);
-        editing[index] = false;
-    }
+bool Component::openEditor(void* parent, bool byRunLoop) {
+    const uilock::Guard guard;
+    if (!byRunLoop) return editor->openWindow(parent) == 1;
+    const runloop::CallerDriven drivenByCaller;
+    return editor->openWindow(parent) == 1;
 }
 
-void Component::closeFinishedEdits() {
-    // Most ticks have no edit open: no need to ask the editor, under its lock.
-    if (std::none_of(editing.begin(), editing.end(), [](bool open) { return open; })) return;
-    closeEditsExcept(effect.draggedParameter());
+void Component::closeEditor() {
+    const uilock::Guard guard;
+    editor->closeWindow();
 }
 
-void Component::closeAllEdits() { closeEditsExcept(-1); }
+HWND Component::editorWindow() const {
+    const uilock::Guard guard;
+    return editor->isOpen == 1 ? editor->window : nullptr;
+}
 
-void Component::closeEditsExcept(int32_t kept) {
-    for (int32_t i = 0; i < kEffectParameterCount; ++i) {
-        if (editing[i] && i != kept) {
-            editing[i] = false;
-            if (handler) handler->endEdit(static_cast<ParamID>(i));
-        }
-    }
+// The editor's gestures come on the user-interface thread (or, on Linux
+// without the host's run loop, on its window's event thread under the
+// user-interface lock). The change is the editor's own: no readout hold.
+void Component::beginEdit(int32_t index) {
+    if (!isParameter(index) || editing[index]) return;
+    editing[index] = true;
+    if (handler) handler->beginEdit(static_cast<ParamID>(index));
+}
+
+void Component::performEdit(int32_t index, float raw) {
+    if (!isParameter(index)) return;
+    // A handler that came in the middle of a gesture hears it begin here.
+    if (!editing[index]) beginEdit(index);
+    effect.storeRaw(index, raw);
+    effect.setParameter(index, effect.normalized(index), false, program);
+    if (handler) handler->performEdit(static_cast<ParamID>(index), effect.normalized(index));
+}
+
+void Component::endEdit(int32_t index) {
+    if (!isParameter(index) || !editing[index]) return;
+    editing[index] = false;
+    if (handler) handler->endEdit(static_cast<ParamID>(index));
+}
+
+void Component::closeAllEdits() {
+    for (int32_t i = 0; i < kParamCount; ++i) endEdit(i);
 }
 
 // --- IUnitInfo
@@ -410,14 +358,13 @@ tresult VST3_API Component::getProgramListInfo(int32 listIndex, ProgramListInfo&
     if (listIndex != 0) return kInvalidArgument;
     info.id = kProgramListId;
     toString128("Factory Programs", info.name);
-    info.programCount = kFactoryProgramCount;
+    info.programCount = kProgramCount;
     return kResultOk;
 }
 
 tresult VST3_API Component::getProgramName(ProgramListID listId, int32 programIndex, String128 name) {
-    if (listId != kProgramListId || programIndex < 0 || programIndex >= kFactoryProgramCount || !name)
-        return kInvalidArgument;
-    toString128(trimmed(effect.programName(programIndex)), name);
+    if (listId != kProgramListId || !isProgram(programIndex) || !name) return kInvalidArgument;
+    toString128(kFactoryPrograms[programIndex].name, name);
     return kResultOk;
 }
 

@@ -1,19 +1,23 @@
 // Varnox as one VST 3 object: component, audio processor and edit controller
-// at once, around the one effect instance that the processing and the editor
+// at once, around the one effect core that the processing and the editor
 // share, as in the VST 2 face. There is no separate controller class.
 #pragma once
 
 #include <array>
 #include <atomic>
-#include <mutex>
-#include <string>
+#include <memory>
 #include <vector>
 
+#include "core/edit_events.h"
+#include "core/effect_core.h"
 #include "platform/vst3/audio.h"
 #include "platform/vst3/editing.h"
-#include "vst3/effect_link.h"
+#include "platform/win32.h"
+#include "util/relaxed.h"
 #include "vst3/parameters.h"
 #include "vst3/state.h"
+
+class SkinEditor;
 
 namespace vst3face {
 
@@ -24,14 +28,14 @@ class Component final : public vst3::IComponent,
                         public vst3::IEditController,
                         public vst3::IUnitInfo,
                         public vst3::IProcessContextRequirements,
-                        private EditListener {
+                        private EditEvents {
 public:
     Component();
     Component(const Component&) = delete;
     Component& operator=(const Component&) = delete;
 
-    /// False when the effect could not be made (out of memory).
-    bool valid() const { return effect.valid() && scratch.valid(); }
+    /// False when the editor could not be made (out of memory).
+    bool valid() const { return editor != nullptr; }
 
     // FUnknown
     vst3::tresult VST3_API queryInterface(const vst3::TUID iid, void** obj) override;
@@ -105,22 +109,28 @@ public:
     vst3::tresult VST3_API setUnitProgramData(vst3::int32 listOrUnitId, vst3::int32 programIndex,
                                               vst3::IBStream* data) override;
 
-    // For the editor view (user-interface thread).
-    EffectLink& link() { return effect; }
+    // For the editor view (user-interface thread). Opening, closing and
+    // finding the window wait for the user-interface lock: on Linux the
+    // window may tick on a thread of its own.
+    /// Opens the editor in `parent`; with `byRunLoop` its window is driven by
+    /// the caller's run loop (platform/run_loop.h), not by a thread of its own.
+    bool openEditor(void* parent, bool byRunLoop);
+    void closeEditor();
+    HWND editorWindow() const;
     /// The view that has the editor open, if any; set by the view itself.
     EditorView* editorOwner = nullptr;
-    /// Ends the host edits of knobs the mouse no longer holds.
-    void closeFinishedEdits();
-    /// Ends every open host edit (the editor is going away).
-    void closeAllEdits();
 
 private:
     ~Component();
-    void editorChanged(int32_t index, float value) override;
-    /// Ends the host edits of every parameter but `kept` (-1: of all).
-    void closeEditsExcept(int32_t kept);
 
-    /// A host's value for one of the effect's six parameters: set only when it
+    // The editor's gestures, as the host's edits.
+    void beginEdit(int32_t index) override;
+    void performEdit(int32_t index, float raw) override;
+    void endEdit(int32_t index) override;
+    /// Ends every host edit still open (the handler or the editor is going away).
+    void closeAllEdits();
+
+    /// A host's value for one of the effect's parameters: set only when it
     /// moves the parameter to another step, so that a host handing back the
     /// value the effect already holds (an echo of an edit, a display refresh)
     /// changes nothing.
@@ -130,7 +140,6 @@ private:
     SavedState currentState() const;
     void applyState(const SavedState& state);
     vst3::tresult restoreFrom(vst3::IBStream* stream);
-    std::string textFor(int32_t index, double normalized);
 
     /// The block's channels as the effect takes them.
     struct Channels {
@@ -146,17 +155,17 @@ private:
     void reportProgramValues(vst3::ProcessData& data, int32_t offset);
 
     std::atomic<vst3::uint32> references{1};
-    EffectLink effect{this};
-    // Value texts for any value without touching the live effect; texts are
-    // asked for on the user-interface thread, sometimes on others.
-    EffectLink scratch;
-    std::mutex scratchMutex;
+    EffectCore effect;
+    Relaxed<int32_t> program{0};
+    std::unique_ptr<SkinEditor> editor;
+    float sampleRate = 44100.0f;
+    int32_t blockSize = 1024;
 
     bool initialized = false;
     bool active = false;
     std::atomic<bool> bypass{false};
     vst3::IComponentHandler* handler = nullptr;
-    std::array<bool, kEffectParameterCount> editing{};
+    std::array<bool, kParamCount> editing{};
     // Two distinct silent inputs (the effect treats one buffer passed twice as mono).
     std::array<std::vector<float>, 2> silence;
 };

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "editor/skin_editor.h"
 #include "platform/run_loop.h"
 #include "vst3/component.h"
 
@@ -10,7 +11,6 @@ namespace vst3face {
 using namespace vst3;
 
 namespace {
-constexpr UINT kWatchMilliseconds = 50;  // the editor's own tick
 // The run loop's timer only asks the window which of its timers are due; a
 // period well under the editor's 50 ms keeps the ticks at their rate.
 constexpr TimerInterval kRunLoopMilliseconds = 10;
@@ -43,22 +43,19 @@ tresult VST3_API EditorView::attached(void* parent, FIDString type) {
     if (isPlatformTypeSupported(type) != kResultTrue) return kResultFalse;
     // One editor per effect: a second view of it stays empty.
     if (component.editorOwner) return kResultFalse;
-    EffectLink& effect = component.link();
     // Where the host offers its run loop, the window's input and ticks come
     // through it, on the host's user-interface thread, as Linux hosts expect.
     connectRunLoop();
-    if (!effect.openEditor(parent, runLoop != nullptr)) {
+    if (!component.openEditor(parent, runLoop != nullptr)) {
         disconnectRunLoop();
         return kResultFalse;
     }
     component.editorOwner = this;
 
-    watchWindow = effect.editorWindow();
-    // The view's address is the timer's id: one view per window.
-    if (watchWindow) SetTimer(watchWindow, reinterpret_cast<UINT_PTR>(this), kWatchMilliseconds, &watchTick);
-    if (runLoop && watchWindow) {
+    window = component.editorWindow();
+    if (runLoop && window) {
         runLoopTimer = runLoop->registerTimer(this, kRunLoopMilliseconds) == kResultOk;
-        const int fd = runloop::eventDescriptor(watchWindow);
+        const int fd = runloop::eventDescriptor(window);
         // The host's run loop calls onFDIsSet when the window's connection has input.
         if (fd >= 0) watchingDescriptor = runLoop->registerEventHandler(this, fd) == kResultOk;
     }
@@ -67,18 +64,12 @@ tresult VST3_API EditorView::attached(void* parent, FIDString type) {
 
 tresult VST3_API EditorView::removed() {
     if (component.editorOwner != this) return kResultFalse;
-    if (watchWindow) KillTimer(watchWindow, reinterpret_cast<UINT_PTR>(this));
-    watchWindow = nullptr;
+    window = nullptr;
     disconnectRunLoop();
-    component.closeAllEdits();
-    component.link().closeEditor();
+    // Closing ends a knob drag the host cut short: its edit ends too.
+    component.closeEditor();
     component.editorOwner = nullptr;
     return kResultOk;
-}
-
-void CALLBACK EditorView::watchTick(HWND /*window*/, UINT /*message*/, UINT_PTR id, DWORD /*time*/) {
-    auto* view = reinterpret_cast<EditorView*>(id);
-    if (view->component.editorOwner == view) view->component.closeFinishedEdits();
 }
 
 void EditorView::connectRunLoop() {
@@ -99,12 +90,12 @@ void EditorView::disconnectRunLoop() {
 }
 
 void VST3_API EditorView::onTimer() {
-    // The editor's 50 ms tick and the edit watch, when they are due.
-    if (watchWindow) runloop::fireDueTimers(watchWindow);
+    // The editor's 50 ms tick, when it is due.
+    if (window) runloop::fireDueTimers(window);
 }
 
 void VST3_API EditorView::onFDIsSet(FileDescriptor /*fd*/) {
-    if (watchWindow) runloop::handleEvents(watchWindow);
+    if (window) runloop::handleEvents(window);
 }
 
 tresult VST3_API EditorView::onWheel(float) { return kResultFalse; }
@@ -113,7 +104,7 @@ tresult VST3_API EditorView::onKeyUp(char16, int16, int16) { return kResultFalse
 
 tresult VST3_API EditorView::getSize(ViewRect* size) {
     if (!size) return kInvalidArgument;
-    *size = ViewRect{0, 0, component.link().editorWidth(), component.link().editorHeight()};
+    *size = ViewRect{0, 0, SkinEditor::kWidth, SkinEditor::kHeight};
     return kResultOk;
 }
 
@@ -130,8 +121,8 @@ tresult VST3_API EditorView::canResize() { return kResultFalse; }
 
 tresult VST3_API EditorView::checkSizeConstraint(ViewRect* rect) {
     if (!rect) return kInvalidArgument;
-    rect->right = rect->left + component.link().editorWidth();
-    rect->bottom = rect->top + component.link().editorHeight();
+    rect->right = rect->left + SkinEditor::kWidth;
+    rect->bottom = rect->top + SkinEditor::kHeight;
     return kResultTrue;
 }
 

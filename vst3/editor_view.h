@@ -1,7 +1,6 @@
 // The editor as a VST 3 view: the same 500 x 140 editor the VST 2 face opens,
 // in the host's window (an X11 window on Linux, an HWND on Windows), not
-// resizable. While it is attached it watches the knob the mouse holds, so the
-// host's edit of that knob ends when the drag does.
+// resizable. The editor's gestures reach the host through the component.
 #pragma once
 
 #include <atomic>
@@ -44,7 +43,6 @@ public:
 
 private:
     ~EditorView();
-    static void CALLBACK watchTick(HWND window, UINT message, UINT_PTR id, DWORD time);
     void connectRunLoop();
     void disconnectRunLoop();
 
@@ -54,7 +52,7 @@ private:
     vst3::IRunLoop* runLoop = nullptr;
     bool runLoopTimer = false;
     bool watchingDescriptor = false;
-    HWND watchWindow = nullptr;
+    HWND window = nullptr;
 };
 
 }  // namespace vst3face

@@ -1,51 +1,38 @@
-// The VST 3 face's parameters: the effect's six in VST 2 order (ids are the
-// VST 2 indices, which hosts and stored projects address), then bypass and the
-// program change.
+// The VST 3 face's parameters, from the core's table: the effect's own in the
+// order and under the ids hosts and stored projects address (their VST 2
+// indices), then the face's bypass and program list.
 #pragma once
 
-#include <array>
+#include <cstddef>
 #include <cstdint>
 
-#include "engine/parameter_index.h"
+#include "core/parameters.h"
 #include "platform/vst3/editing.h"
 
 namespace vst3face {
 
-constexpr int32_t kEffectParameterCount = kParamCount;
-constexpr vst3::ParamID kBypassId = 6;
-constexpr vst3::ParamID kProgramId = 7;
-constexpr int32_t kParameterCount = 8;
-
-constexpr int32_t kFactoryProgramCount = 10;
+constexpr int32_t kParameterCount = kParamCount + static_cast<int32_t>(kFaceParameters.size());
 constexpr vst3::ProgramListID kProgramListId = 1;
 
-/// What a host is told of each parameter beyond the effect's own texts.
-struct ParameterRow {
-    vst3::ParamID id;
-    int32_t stepCount;
-    int32_t flags;
-};
+/// The table row of the face's parameter at `index`, 0..kParameterCount - 1.
+constexpr const ParamRow& parameterAt(int32_t index) {
+    return index < kParamCount ? kParameters[static_cast<std::size_t>(index)]
+                               : kFaceParameters[static_cast<std::size_t>(index - kParamCount)];
+}
 
-constexpr int32_t kKnob = vst3::ParameterInfo::kCanAutomate;
-constexpr std::array<ParameterRow, kParameterCount> kParameterRows = {{
-    {0, 128, kKnob},
-    {1, 128, kKnob},
-    {2, 128, kKnob},
-    {3, 128, kKnob},
-    {4, 1, kKnob},
-    {5, 1, kKnob},
-    {kBypassId, 1, vst3::ParameterInfo::kCanAutomate | vst3::ParameterInfo::kIsBypass},
-    {kProgramId, kFactoryProgramCount - 1,
-     vst3::ParameterInfo::kCanAutomate | vst3::ParameterInfo::kIsList | vst3::ParameterInfo::kIsProgramChange},
-}};
-
-/// The index of a discrete parameter's value: n + 1 equal parts of 0..1 for
-/// n steps, as hosts map list entries.
-inline int32_t listIndex(double normalized, int32_t stepCount) {
-    if (!(normalized > 0.0)) return 0;
-    if (normalized >= 1.0) return stepCount;
-    const auto index = static_cast<int32_t>(normalized * (stepCount + 1));
-    return index > stepCount ? stepCount : index;
+/// What a host may do with the parameter.
+constexpr int32_t flagsOf(const ParamRow& row) {
+    constexpr int32_t automate = vst3::ParameterInfo::kCanAutomate;
+    switch (row.kind) {
+        case ParamKind::kBypass:
+            return automate | vst3::ParameterInfo::kIsBypass;
+        case ParamKind::kProgram:
+            return automate | vst3::ParameterInfo::kIsList | vst3::ParameterInfo::kIsProgramChange;
+        case ParamKind::kKnob:
+        case ParamKind::kSwitch:
+            break;
+    }
+    return automate;
 }
 
 }  // namespace vst3face

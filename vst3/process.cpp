@@ -1,9 +1,10 @@
 // The block call: parameter changes applied at their sample offsets, the block
-// split at every change, each piece through the effect's own block path.
+// split at every change, each piece through the effect core's block path.
 #include <algorithm>
 #include <climits>
 #include <cstring>
 
+#include "core/value_text.h"
 #include "vst3/component.h"
 #include "vst3/parameters.h"
 
@@ -97,10 +98,9 @@ tresult VST3_API Component::process(ProcessData& data) {
             Cursor& cursor = cursors[c];
             for (; cursor.offset == next; cursor.advance(frames)) {
                 if (cursor.id == kBypassId) {
-                    bypass = listIndex(cursor.value, 1) == 1;
+                    bypass = rawFromNormalized(kBypassRow, cursor.value) == 1.0f;
                 } else if (cursor.id == kProgramId) {
-                    HostSideScope hostSide;  // the load reports its values: no edits
-                    if (applyProgram(listIndex(cursor.value, kFactoryProgramCount - 1)))
+                    if (applyProgram(static_cast<int32_t>(rawFromNormalized(kProgramRow, cursor.value))))
                         reportProgramValues(data, std::min(next, std::max(frames - 1, 0)));
                 } else {
                     applyHostValue(static_cast<int32_t>(cursor.id), cursor.value);
@@ -126,10 +126,10 @@ tresult VST3_API Component::process(ProcessData& data) {
 void Component::reportProgramValues(ProcessData& data, int32 offset) {
     IParameterChanges* changes = data.outputParameterChanges;
     if (!changes) return;
-    for (int32_t i = 0; i < kEffectParameterCount; ++i) {
+    for (int32_t i = 0; i < kParamCount; ++i) {
         int32 index = 0;
         IParamValueQueue* queue = changes->addParameterData(static_cast<ParamID>(i), index);
-        if (queue) queue->addPoint(offset, effect.readParameter(i), index);
+        if (queue) queue->addPoint(offset, effect.normalized(i), index);
     }
 }
 
@@ -165,7 +165,9 @@ void Component::render(const Channels& channels, int32_t start, int32_t end) {
                     std::memmove(outputs[ch], inputs[ch], static_cast<std::size_t>(count) * sizeof(float));
             }
         } else if (channels.switchedOn) {
-            effect.processReplace(inputs, outputs, count);
+            // Every pin is connected: only buffers passed twice narrow the routing.
+            const Routing routing = routeBlock(inputs, outputs, [](Pin, int32_t) { return true; });
+            effect.processBlock(routing, inputs, outputs, count, false);
         } else {
             // Not switched on, the effect writes nothing; the host must not hear its buffers' old contents.
             for (int32 ch = 0; ch < 2; ++ch) {

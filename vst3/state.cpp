@@ -3,12 +3,14 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/effect_core.h"
+
 namespace vst3face {
 
 namespace {
 
-void putWord(uint8_t* at, uint32_t word) {
-    for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(word >> (8 * i));
+void putWord(std::vector<uint8_t>& bytes, uint32_t word) {
+    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(word >> (8 * i)));
 }
 
 uint32_t wordAt(const uint8_t* at) {
@@ -29,51 +31,89 @@ float bitsFloat(uint32_t bits) {
     return value;
 }
 
-constexpr std::size_t kValuesAt = 8;
-constexpr std::size_t kProgramAt = kValuesAt + kEffectParameterCount * 4;
-constexpr std::size_t kBypassAt = kProgramAt + 4;
+// The face's place of a parameter id; -1 for none.
+int32_t placeOf(uint32_t id) {
+    for (int32_t i = 0; i < kParameterCount; ++i) {
+        if (parameterAt(i).id == id) return i;
+    }
+    return -1;
+}
+
+// Version 1: six normalised values, the program and bypass.
+constexpr std::size_t kVersion1Size = 40;
+
+std::optional<SavedState> decodeVersion1(const uint8_t* bytes) {
+    SavedState state;
+    for (int32_t i = 0; i < kParamCount; ++i) {
+        const float value = bitsFloat(wordAt(bytes + 8 + 4 * i));
+        if (!(value >= 0.0f && value <= 1.0f)) return std::nullopt;  // NaN included
+        state[kParameters[i].id] = EffectCore::stepFor(i, value);
+    }
+    const auto program = static_cast<int32_t>(wordAt(bytes + 32));
+    const uint32_t bypass = wordAt(bytes + 36);
+    if (!isProgram(program) || bypass > 1) return std::nullopt;
+    state[kProgramId] = static_cast<float>(program);
+    state[kBypassId] = static_cast<float>(bypass);
+    return state;
+}
+
+std::optional<SavedState> decodeVersion2(const uint8_t* bytes, std::size_t size) {
+    const uint32_t count = wordAt(bytes + 8);
+    if (count > kStateMaxEntries || size != 12 + 8 * static_cast<std::size_t>(count)) return std::nullopt;
+    SavedState state;
+    std::array<bool, kParameterCount> seen{};
+    for (uint32_t e = 0; e < count; ++e) {
+        const uint8_t* entry = bytes + 12 + 8 * e;
+        const int32_t place = placeOf(wordAt(entry));
+        if (place < 0 || seen[place]) return std::nullopt;
+        seen[place] = true;
+        const float raw = bitsFloat(wordAt(entry + 4));
+        const auto steps = static_cast<float>(parameterAt(place).steps);
+        if (!(raw >= 0.0f && raw <= steps) || std::trunc(raw) != raw) return std::nullopt;
+        state.raw[place] = raw;
+    }
+    return state;
+}
 
 }  // namespace
 
-std::array<uint8_t, kStateSize> encodeState(const SavedState& state) {
-    std::array<uint8_t, kStateSize> bytes{};
-    std::memcpy(bytes.data(), kStateMagic.data(), kStateMagic.size());
-    putWord(&bytes[4], kStateVersion);
-    for (std::size_t i = 0; i < state.values.size(); ++i) putWord(&bytes[kValuesAt + 4 * i], floatBits(state.values[i]));
-    putWord(&bytes[kProgramAt], static_cast<uint32_t>(state.program));
-    putWord(&bytes[kBypassAt], state.bypass ? 1u : 0u);
+float& SavedState::operator[](uint32_t id) { return raw[placeOf(id)]; }
+float SavedState::operator[](uint32_t id) const { return raw[placeOf(id)]; }
+
+std::vector<uint8_t> encodeState(const SavedState& state) {
+    std::vector<uint8_t> bytes(kStateMagic.begin(), kStateMagic.end());
+    putWord(bytes, kStateVersion);
+    putWord(bytes, kParameterCount);
+    for (int32_t i = 0; i < kParameterCount; ++i) {
+        putWord(bytes, parameterAt(i).id);
+        putWord(bytes, floatBits(state.raw[i]));
+    }
     return bytes;
 }
 
 std::optional<SavedState> decodeState(const uint8_t* bytes, std::size_t size) {
-    if (!bytes || size != kStateSize) return std::nullopt;
+    if (!bytes || size < 12) return std::nullopt;
     if (std::memcmp(bytes, kStateMagic.data(), kStateMagic.size()) != 0) return std::nullopt;
-    if (wordAt(bytes + 4) != kStateVersion) return std::nullopt;
-    SavedState state;
-    for (std::size_t i = 0; i < state.values.size(); ++i) {
-        const float value = bitsFloat(wordAt(bytes + kValuesAt + 4 * i));
-        if (!(value >= 0.0f && value <= 1.0f)) return std::nullopt;  // NaN included
-        state.values[i] = value;
+    switch (wordAt(bytes + 4)) {
+        case 1:
+            return size == kVersion1Size ? decodeVersion1(bytes) : std::nullopt;
+        case kStateVersion:
+            return decodeVersion2(bytes, size);
+        default:
+            return std::nullopt;
     }
-    const auto program = static_cast<int32_t>(wordAt(bytes + kProgramAt));
-    if (program < 0 || program >= kFactoryProgramCount) return std::nullopt;
-    state.program = program;
-    const uint32_t bypass = wordAt(bytes + kBypassAt);
-    if (bypass > 1) return std::nullopt;
-    state.bypass = bypass == 1;
-    return state;
 }
 
 bool writeState(vst3::IBStream& stream, const SavedState& state) {
-    std::array<uint8_t, kStateSize> bytes = encodeState(state);
+    std::vector<uint8_t> bytes = encodeState(state);
     vst3::int32 written = 0;
     const vst3::tresult result = stream.write(bytes.data(), static_cast<vst3::int32>(bytes.size()), &written);
     return result == vst3::kResultOk && written == static_cast<vst3::int32>(bytes.size());
 }
 
 std::optional<SavedState> readState(vst3::IBStream& stream) {
-    // One byte more than a record: a stream that still has it holds something else.
-    uint8_t bytes[kStateSize + 1];
+    // One byte more than the largest record: a stream that still has it holds something else.
+    uint8_t bytes[kStateMaxSize + 1];
     std::size_t got = 0;
     while (got < sizeof bytes) {
         vst3::int32 read = 0;

@@ -1,5 +1,5 @@
 // Text helpers of the VST 3 face: the effect's 8-bit texts as the UTF-16 the
-// interface carries, and reading back what a host's user typed.
+// interface carries, and back.
 #pragma once
 
 #include <optional>
@@ -15,12 +15,5 @@ void toString128(const std::string& text, vst3::String128 out);
 void toString16(const std::string& text, vst3::char16* out, std::size_t capacity);
 /// A host's UTF-16 text as ASCII; nothing when it holds anything else or has no end.
 std::optional<std::string> fromString128(const vst3::TChar* text);
-/// `text` without blanks at either end.
-std::string trimmed(const std::string& text);
-/// Case-insensitive equality of two ASCII texts.
-bool sameText(const std::string& a, const std::string& b);
-/// A decimal number at the start of `text` (sign, digits, point, exponent;
-/// no locale), and what follows it; nothing when there is none.
-std::optional<double> leadingNumber(const std::string& text, std::string& rest);
 
 }  // namespace vst3face

@@ -3,7 +3,6 @@
 // any size. Findings: a crash or out-of-bounds read; a refused state that
 // changed anything; an accepted one that does not read back as itself.
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -97,12 +96,8 @@ int runVst3State(const std::uint8_t* data, std::size_t size) {
         check(decoded.has_value(), "accepted a state that is no record");
         const auto now = vst3face::decodeState(after.data(), after.size());
         check(now.has_value(), "saved a state it cannot read");
-        check(now->program == decoded->program && now->bypass == decoded->bypass, "program or bypass not restored");
-        for (std::size_t i = 0; i < 6; ++i) {
-            // The effect keeps whole steps of 1/128 (1 for the switches), rounded down.
-            const float steps = i < 4 ? 128.0f : 1.0f;
-            check(now->values[i] == std::trunc(decoded->values[i] * steps) / steps, "a value not restored to its step");
-        }
+        // Every parameter holds the step the record gave it, or its default where the record has none.
+        check(now->raw == decoded->raw, "a value, the program or bypass not restored");
     } else {
         check(!decoded.has_value(), "refused a valid record");
         check(after == before, "a refused state changed the effect");

@@ -13,7 +13,7 @@ public:
     /// Counts every TestEditor destroyed, in any test.
     static inline int destroyed = 0;
 
-    explicit TestEditor(EffectBase& effect) : EditorBase(effect) {}
+    explicit TestEditor(EffectBase& effect) : EditorBase(&effect) {}
     ~TestEditor() override { ++destroyed; }
 
     int32_t queryRect(ERect** where) override {

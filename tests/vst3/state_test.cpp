@@ -31,27 +31,58 @@ std::vector<float> render(Plugin& plugin, int32 frames = 8192) {
     return out;
 }
 
+void putWord(std::vector<uint8_t>& bytes, uint32_t w) {
+    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(w >> (8 * i)));
+}
+
+void putFloat(std::vector<uint8_t>& bytes, float v) {
+    uint32_t bits;
+    std::memcpy(&bits, &v, 4);
+    putWord(bytes, bits);
+}
+
+// The layout of version 1, which projects saved before parameters were
+// tagged still hold: six normalised values, the program, bypass.
 std::vector<uint8_t> record(const std::array<float, 6>& values, int32_t program, uint32_t bypass) {
     std::vector<uint8_t> bytes = {'V', 'X', 'v', '3', 1, 0, 0, 0};
-    const auto word = [&bytes](uint32_t w) {
-        for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(w >> (8 * i)));
-    };
-    for (float v : values) {
-        uint32_t bits;
-        std::memcpy(&bits, &v, 4);
-        word(bits);
-    }
-    word(static_cast<uint32_t>(program));
-    word(bypass);
+    for (float v : values) putFloat(bytes, v);
+    putWord(bytes, static_cast<uint32_t>(program));
+    putWord(bytes, bypass);
     return bytes;
 }
 
-TEST(Vst3State, RecordLayoutIsLittleEndianAndVersioned) {
+// Version 2: each entry a parameter id and its raw step.
+std::vector<uint8_t> tagged(const std::vector<std::pair<uint32_t, float>>& entries) {
+    std::vector<uint8_t> bytes = {'V', 'X', 'v', '3', 2, 0, 0, 0};
+    putWord(bytes, static_cast<uint32_t>(entries.size()));
+    for (const auto& [id, raw] : entries) {
+        putWord(bytes, id);
+        putFloat(bytes, raw);
+    }
+    return bytes;
+}
+
+TEST(Vst3State, RecordLayoutIsLittleEndianVersionedAndTagged) {
     Plugin plugin(bundle().factory());
     plugin.controller->setParamNormalized(7, 6 / 9.0);
-    plugin.controller->setParamNormalized(2, 0.3);  // stored as its step, 38/128
+    plugin.controller->setParamNormalized(2, 0.3);  // stored as its step, 38
     plugin.controller->setParamNormalized(6, 1.0);
-    EXPECT_EQ(plugin.state(), record({64 / 128.f, 81 / 128.f, 38 / 128.f, 1.f, 1.f, 1.f}, 6, 1));
+    EXPECT_EQ(plugin.state(), tagged({{0, 64}, {1, 81}, {2, 38}, {3, 128}, {4, 1}, {5, 1}, {6, 1}, {7, 6}}));
+}
+
+// A project saved with the first layout loads as it always did; a record
+// without some parameter gives it its default.
+TEST(Vst3State, OlderRecordsStillLoad) {
+    Plugin fromVersion1(bundle().factory());
+    MemoryStream old(record({64 / 128.f, 81 / 128.f, 38 / 128.f, 1.f, 1.f, 1.f}, 6, 1));
+    ASSERT_EQ(fromVersion1.component->setState(&old), kResultOk);
+    EXPECT_EQ(fromVersion1.state(), tagged({{0, 64}, {1, 81}, {2, 38}, {3, 128}, {4, 1}, {5, 1}, {6, 1}, {7, 6}}));
+
+    Plugin partial(bundle().factory());
+    partial.controller->setParamNormalized(6, 1.0);
+    MemoryStream some(tagged({{7, 3}, {3, 100}}));
+    ASSERT_EQ(partial.component->setState(&some), kResultOk);
+    EXPECT_EQ(partial.state(), tagged({{0, 64}, {1, 64}, {2, 64}, {3, 100}, {4, 0}, {5, 0}, {6, 0}, {7, 3}}));
 }
 
 // Saved from one instance and loaded into a fresh one: same values, same
@@ -120,7 +151,7 @@ TEST(Vst3State, BadRecordsAreRefusedAndChangeNothing) {
     auto magic = good;
     magic[3] = '2';
     bad.emplace_back("other magic", magic);
-    for (uint8_t version : {0, 2, 255}) {
+    for (uint8_t version : {0, 2, 3, 255}) {
         auto v = good;
         v[4] = version;
         bad.emplace_back("version " + std::to_string(version), v);
@@ -132,6 +163,26 @@ TEST(Vst3State, BadRecordsAreRefusedAndChangeNothing) {
     bad.emplace_back("program -1", record({0.5f, 0.5f, 0.5f, 0.f, 0.f, 0.f}, -1, 0));
     bad.emplace_back("bypass 2", record({0.5f, 0.5f, 0.5f, 0.f, 0.f, 0.f}, 0, 2));
     bad.emplace_back("text", std::vector<uint8_t>(40, 'x'));
+    const std::vector<std::pair<uint32_t, float>> entries = {{0, 64}, {3, 128}, {6, 0}, {7, 2}};
+    const std::vector<uint8_t> goodTagged = tagged(entries);
+    for (std::size_t size = 0; size < goodTagged.size(); ++size)
+        bad.emplace_back("tagged truncated to " + std::to_string(size),
+                         std::vector<uint8_t>(goodTagged.begin(), goodTagged.begin() + size));
+    auto longerTagged = goodTagged;
+    longerTagged.push_back(0);
+    bad.emplace_back("tagged, one byte more", longerTagged);
+    auto miscounted = goodTagged;
+    miscounted[8] = 5;
+    bad.emplace_back("one entry fewer than counted", miscounted);
+    auto huge = goodTagged;
+    huge[11] = 0x80;
+    bad.emplace_back("a count past any size", huge);
+    bad.emplace_back("unknown id", tagged({{0, 64}, {99, 0}}));
+    bad.emplace_back("id twice", tagged({{3, 1}, {3, 2}}));
+    for (float raw : {-1.0f, 129.0f, 0.5f, nan, std::numeric_limits<float>::infinity()})
+        bad.emplace_back("knob step " + std::to_string(raw), tagged({{1, raw}}));
+    bad.emplace_back("switch step 2", tagged({{4, 2}}));
+    bad.emplace_back("program 10", tagged({{7, 10}}));
 
     Plugin plugin(bundle().factory());
     plugin.controller->setParamNormalized(7, 7 / 9.0);

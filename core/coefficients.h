@@ -25,3 +25,6 @@ struct Coefficients {
 /// driveAmount = D / 128; flushThreshold = 2^-32.
 /// All in 32-bit float arithmetic, so every build derives the same bits.
 Coefficients deriveCoefficients(const KnobValues& raw, float rateScale);
+
+/// The linear input gain of an Ingain raw value, as deriveCoefficients gives it.
+float inputGainFor(float ingain);

@@ -3,12 +3,12 @@
 // operations, so running the independent chains together costs little more
 // than running one. Every stored value is a 32-bit float, rounded as the plain
 // per-sample loop would round it.
-#include "engine/stage.h"
+#include "core/stage.h"
 
 #include <algorithm>
 #include <cstdint>
 
-#include "engine/lanes.h"
+#include "core/lanes.h"
 
 namespace {
 

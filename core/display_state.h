@@ -1,7 +1,7 @@
 // What the effect publishes for its editor: the meters the signal path
 // raises, the readout a parameter change announces, and the animated values
 // the editor moves from frame to frame. The effect owns it and never looks
-// at an editor; the editor reads it and animates it.
+// at an editor; an editor reads it and animates it.
 //
 // Every field is shared without a lock between the audio thread, whichever
 // thread sets parameters, and the editor's tick: each is one relaxed atomic,
@@ -10,29 +10,8 @@
 
 #include <cstdint>
 
-#include "engine/parameter_index.h"
-#include "engine/readout_text.h"
+#include "core/readout_text.h"
 #include "util/relaxed.h"
-
-// What the value readout shows; also the editor's knob index.
-enum ReadoutKind : int32_t {
-    kReadoutNone = -1,
-    kReadoutDrive = 0,
-    kReadoutAttack = 1,
-    kReadoutRelease = 2,
-    kReadoutIngain = 3,
-};
-
-/// The readout kind a parameter announces (none for the switches and out of range).
-constexpr int32_t readoutKindOf(int32_t parameter) {
-    switch (parameter) {
-        case kIngain: return kReadoutIngain;
-        case kAttack: return kReadoutAttack;
-        case kRelease: return kReadoutRelease;
-        case kDrive: return kReadoutDrive;
-        default: return kReadoutNone;
-    }
-}
 
 struct DisplayState {
     // Largest gained input magnitude per channel, raised by the signal path
@@ -46,7 +25,8 @@ struct DisplayState {
     Relaxed<float> boostFade{0.0f};
     Relaxed<float> tubeGlow{0.0f};
 
-    // The value readout: its text, which control it shows (a ReadoutKind),
+    // The value readout: its text, which control it shows (a ReadoutKind of
+    // core/parameters.h),
     // and how many editor ticks a readout announced by a host-side change
     // stays up.
     ReadoutText readoutText;

@@ -1,0 +1,159 @@
+// EffectCore: switching on and off, and the block path.
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+#include "core/denormals.h"
+#include "core/effect_core.h"
+#include "core/lanes.h"
+
+namespace {
+constexpr int32_t kSpareFrames = 600;
+// Below 4410 Hz the envelope rates would leave the range where the follower is
+// stable (attack rate above 1 per sample); such rates run as at 4410 Hz.
+constexpr float kMaxRateScale = 10.0f;
+// Work buffers are capped; longer blocks are processed in chunks.
+constexpr int32_t kMaxWorkFrames = 1 << 16;
+
+struct GainPass {
+    float peak;    // largest gained magnitude
+    bool clipped;  // some gained sample beyond full scale
+};
+
+// Input gain into a work buffer; gained values below `threshold` in magnitude
+// become 0. The meters see the gained value before that flush.
+GainPass gainStage(const float* input, float* work, int32_t count, float gain, float threshold) {
+    const Lanes g = splat(gain);
+    const Lanes limit = splat(threshold);
+    const Lanes zero = splat(0.0f);
+    const Lanes one = splat(1.0f);
+    const Lanes minusOne = splat(-1.0f);
+    Lanes peak = zero;
+    Lanes clip = zero;  // no lane set
+    const auto gainFour = [&](const float* in, float* out) {
+        Lanes w = loadLanes(in) * g;
+        // A NaN would poison the stage state for good; it enters as silence.
+        w = zeroWhere(unordered(w), w);
+        clip = either(clip, either(greater(w, one), less(w, minusOne)));
+        const Lanes level = magnitude(w);
+        peak = larger(peak, level);
+        storeLanes(out, zeroWhere(both(less(level, limit), greater(level, zero)), w));
+    };
+    int32_t i = 0;
+    for (; i + 4 <= count; i += 4) gainFour(input + i, work + i);
+    if (i < count) {
+        // The last few samples, padded with silence, which moves no meter.
+        float in[4] = {};
+        float out[4];
+        std::copy(input + i, input + count, in);
+        gainFour(in, out);
+        std::copy(out, out + (count - i), work + i);
+    }
+    float lanes[4];
+    storeLanes(lanes, peak);
+    return {std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3])), anyLane(clip)};
+}
+
+void copyOut(float* output, const float* result, int32_t count, bool accumulate) {
+    int32_t i = 0;
+    if (accumulate) {
+        for (; i + 4 <= count; i += 4) storeLanes(output + i, loadLanes(output + i) + loadLanes(result + i));
+        for (; i < count; ++i) output[i] = output[i] + result[i];
+    } else {
+        std::copy_n(result, count, output);
+    }
+}
+
+float rateScaleFor(float rate, float previous) {
+    if (!(rate > 0.0f) || !std::isfinite(rate)) return previous;
+    return std::min(44100.0f / rate, kMaxRateScale);
+}
+}  // namespace
+
+void EffectCore::setSampleRate(float rate) { rateScale = rateScaleFor(rate, rateScale); }
+
+bool EffectCore::switchOn(float sampleRate, int32_t blockSize) {
+    rateScale = rateScaleFor(sampleRate, rateScale);
+
+    // A second switch-on without a switch-off releases the earlier buffers.
+    workAllocated = 0;
+    workBuffers[0].reset();
+    workBuffers[1].reset();
+    const int32_t capacity = std::clamp<int32_t>(blockSize, 0, kMaxWorkFrames) + kSpareFrames;
+    for (auto& buffer : workBuffers) {
+        buffer.reset(new (std::nothrow) float[capacity + 1]);
+        if (buffer) std::fill_n(buffer.get(), capacity, 0.0f);
+    }
+    const bool allocated = workBuffers[0] && workBuffers[1];
+    if (allocated) {
+        workAllocated = 1;
+        workCapacity = capacity;
+    } else {
+        workBuffers[0].reset();
+        workBuffers[1].reset();
+        workCapacity = 0;
+    }
+
+    updateReadout(kReadoutNone, 0);
+    stageStates.fill(StageState{});
+    // Without work buffers the effect stays switched off.
+    mainsOn = allocated ? 1 : 0;
+    display.peakRight = 0.0f;
+    display.peakLeft = 0.0f;
+    display.tubeGlow = 0.0f;
+    return allocated;
+}
+
+void EffectCore::switchOff() {
+    if (workAllocated == 1) {
+        workBuffers[0].reset();
+        workBuffers[1].reset();
+        workAllocated = 0;
+        workCapacity = 0;
+    }
+    mainsOn = 0;
+}
+
+void EffectCore::processBlock(const Routing& routing, const float* const* inputs, float* const* outputs,
+                              int32_t sampleFrames, bool accumulate) {
+    if (mainsOn != 1) return;
+
+    DenormalGuard denormalGuard;
+    float* work[2] = {workBuffers[0].get(), workBuffers[1].get()};
+    const bool use[2] = {routing.processLeft, routing.processRight};
+    Relaxed<float>* peak[2] = {&display.peakLeft, &display.peakRight};
+
+    // Coefficients are read once per block: a change from another thread
+    // lands at the next block.
+    const float gain = inputGain;
+    const float threshold = flushThreshold;
+    const StagePlan plan{use[0], use[1], static_cast<int32_t>(rawValue[kTimesTwo]) == 1,
+                         static_cast<int32_t>(rawValue[kBoost]) != 0};
+    const StageCoefficients coefficients{attackCoef, releaseCoef, driveAmount};
+
+    const float* left = routing.results == Results::kRightToBoth ? work[1] : work[0];
+    const float* right = routing.results == Results::kIndependent ? work[1] : left;
+    float blockPeak[2] = {0.0f, 0.0f};
+    bool clipped = false;
+    for (int32_t start = 0; start < sampleFrames; start += workCapacity) {
+        const int32_t count = std::min(sampleFrames - start, workCapacity);
+        for (int ch = 0; ch < 2; ++ch) {
+            if (use[ch]) {
+                const GainPass pass = gainStage(inputs[ch] + start, work[ch], count, gain, threshold);
+                blockPeak[ch] = std::max(blockPeak[ch], pass.peak);
+                clipped = clipped || pass.clipped;
+            } else {
+                std::fill_n(work[ch], count, 0.0f);
+            }
+        }
+        runStages(stageStates.data(), work[0], work[1], count, plan, coefficients);
+        if (routing.writeLeft) copyOut(outputs[0] + start, left, count, accumulate);
+        if (routing.writeRight) copyOut(outputs[1] + start, right, count, accumulate);
+    }
+
+    // The meters only ever rise here; the editor lowers them.
+    if (clipped) display.clipLevel = 1.0f;
+    for (int ch = 0; ch < 2; ++ch) {
+        if (use[ch] && blockPeak[ch] > *peak[ch]) *peak[ch] = blockPeak[ch];
+    }
+}
