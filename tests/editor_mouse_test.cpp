@@ -2,6 +2,7 @@
 // clicks, capture, and what reaches the host as automation.
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "tests/support/editor_fixture.h"
@@ -210,6 +211,48 @@ TEST_F(EditorMouse, ReadoutFollowsTheDraggedKnobAnywhere) {
     mouse(WM_LBUTTONUP, 100, 60);
     tick();
     EXPECT_EQ(effect().display.readoutKind, kReadoutIngain);
+}
+
+// Each gesture reaches the host bracketed: audioMasterBeginEdit at the press,
+// the automation while held, audioMasterEndEdit at the release (or when the
+// window closes under it); a click is a whole gesture per parameter, so a
+// host recording in touch mode keeps what the user did.
+TEST_F(EditorMouse, GesturesAreBracketedByBeginAndEndEdit) {
+    const auto gestures = [this] {
+        std::vector<std::tuple<int32_t, int32_t, float>> sent;  // opcode, index, value
+        for (const HostCall& call : host.calls()) {
+            if (call.opcode == audioMasterBeginEdit || call.opcode == audioMasterEndEdit ||
+                call.opcode == audioMasterAutomate)
+                sent.emplace_back(call.opcode, call.index, call.opcode == audioMasterAutomate ? call.opt : 0.0f);
+        }
+        return sent;
+    };
+    using G = std::vector<std::tuple<int32_t, int32_t, float>>;
+    constexpr int32_t kBegin = audioMasterBeginEdit, kEnd = audioMasterEndEdit, kSet = audioMasterAutomate;
+
+    mouse(WM_LBUTTONDOWN, 300, 70);  // Drive, at 0
+    EXPECT_EQ(gestures(), (G{{kBegin, kDrive, 0.0f}}));
+    mouse(WM_MOUSEMOVE, 300, 60);
+    tick(2);
+    mouse(WM_LBUTTONUP, 300, 60);
+    tick();
+    EXPECT_EQ(gestures(), (G{{kBegin, kDrive, 0.0f}, {kSet, kDrive, 10 / 128.0f}, {kSet, kDrive, 10 / 128.0f},
+                             {kEnd, kDrive, 0.0f}}));
+
+    host.clear();
+    effect().storeRaw(kTimesTwo, 0);
+    effect().storeRaw(kBoost, 1);
+    mouse(WM_RBUTTONDOWN, 357, 28);  // the x2 pair
+    mouse(WM_RBUTTONUP, 357, 28);
+    EXPECT_EQ(gestures(), (G{{kBegin, kTimesTwo, 0.0f}, {kSet, kTimesTwo, 1.0f}, {kEnd, kTimesTwo, 0.0f},
+                             {kBegin, kBoost, 0.0f}, {kSet, kBoost, 0.0f}, {kEnd, kBoost, 0.0f}}));
+
+    host.clear();
+    mouse(WM_LBUTTONDOWN, 170, 70);  // Attack, held while the host closes the editor
+    tick();
+    close();
+    EXPECT_EQ(gestures(), (G{{kBegin, kAttack, 0.0f}, {kSet, kAttack, 0.5f}, {kEnd, kAttack, 0.0f}}));
+    window = open();
 }
 
 }  // namespace

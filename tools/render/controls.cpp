@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "core/coefficients.h"
 #include "tools/render/plugin_host.h"
 #include "tools/render/tool_error.h"
 
@@ -223,14 +224,6 @@ std::optional<float> inputGain(PluginHost& host) {
         if (normaliseName(host.parameterName(candidate)) == "ingain") index = candidate;
     if (index < 0) return std::nullopt;
 
-    // The plug-in's Ingain law: a parabola from 0.158 up to unity over the
-    // lower half, unity at steps 64 and 65, rising to 6.66 at the top.
-    float g = std::floor(host.parameter(index) * kKnobSteps + 0.5f);
-    if (g > 64.0f) {
-        float d = (g - 65.0f) * 0.015384615f;
-        float d2 = d * d;
-        return (1.0f - d2) + 6.66f * d2;
-    }
-    float e = (g * 0.015625f) * (g * 0.015625f);
-    return e - (1.0f - e) * -0.158f;
+    // The step the plug-in holds, through the effect's own Ingain law.
+    return inputGainFor(std::floor(host.parameter(index) * kKnobSteps + 0.5f));
 }
