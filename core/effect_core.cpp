@@ -78,29 +78,27 @@ void EffectCore::loadProgram(int32_t program) {
 // Any thread may derive, so two derivations can overlap: one on a host's
 // user-interface thread, one on its audio thread applying automation. The one
 // that read older raw values could publish last and leave the sound off its
-// parameters for good. So every raw store is followed by a bump of `changes`
-// (sequentially consistent), and a derivation publishes between two
-// sequentially consistent fences, then checks `changes` again and derives
-// once more if it moved. Why that is enough: if a stale derivation S stores a
-// coefficient after a fresher one F did, F's bump comes before F's fence,
-// which comes before S's second fence in the single order of such operations
-// (a fence before F's store, S's store after it, a fence after S's); so S's
-// check, after its fence, sees the bump and S derives again, reading the raw
-// value F's bump released. The audio thread never waits: it only repeats a
-// derivation that a change overtook, which is as rare as the change.
+// parameters for good. So every raw store is followed by a bump of `changes`,
+// a derivation publishes with sequentially consistent stores, then checks
+// `changes` again and derives once more if it moved. Why that is enough: if a
+// stale derivation S stores a coefficient after a fresher one F did, then in
+// the single order of sequentially consistent operations F's bump comes
+// before F's store, F's store before S's (they are stores to one value), and
+// S's store before S's check; so the check sees the bump, and S derives
+// again, reading the raw value F's bump released. The audio thread never
+// waits: it only repeats a derivation that a change overtook, which is as
+// rare as the change.
 void EffectCore::publishCoefficients() {
     for (;;) {
         const uint32_t seen = changes.load(std::memory_order_seq_cst);
         const Coefficients derived = deriveCoefficients(
             {rawValue[kIngain], rawValue[kAttack], rawValue[kRelease], rawValue[kDrive]}, rateScale);
         if (void (*probe)() = derivationProbe.load(std::memory_order_relaxed)) probe();
-        std::atomic_thread_fence(std::memory_order_seq_cst);
-        flushThreshold = derived.flushThreshold;
-        inputGain = derived.inputGain;
-        attackCoef = derived.attackCoef;
-        releaseCoef = derived.releaseCoef;
-        driveAmount = derived.driveAmount;
-        std::atomic_thread_fence(std::memory_order_seq_cst);
+        flushThreshold.storeInOrder(derived.flushThreshold);
+        inputGain.storeInOrder(derived.inputGain);
+        attackCoef.storeInOrder(derived.attackCoef);
+        releaseCoef.storeInOrder(derived.releaseCoef);
+        driveAmount.storeInOrder(derived.driveAmount);
         if (changes.load(std::memory_order_seq_cst) == seen) return;
     }
 }

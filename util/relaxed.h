@@ -22,6 +22,9 @@ public:
     operator T() const noexcept { return load(); }
     T load() const noexcept { return value_.load(std::memory_order_relaxed); }
     void store(T value) noexcept { value_.store(value, std::memory_order_relaxed); }
+    /// A store in the single order of all sequentially consistent operations:
+    /// for a value whose writer then checks that nothing overtook it.
+    void storeInOrder(T value) noexcept { value_.store(value, std::memory_order_seq_cst); }
 
 private:
     std::atomic<T> value_;
