@@ -1,4 +1,4 @@
-// The VST 3 process call against the direct engine path it wraps: the same
+// The VST 3 process call against the effect core's direct path it wraps: the same
 // music-like input, four automation points per block (two parameters moving
 // a step each time), the block split at each point on both sides. Figures per
 // stereo frame, as in the block rows.
@@ -9,8 +9,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
-#include "engine/shaper_effect.h"
-#include "host/effect_base.h"
+#include "core/effect_core.h"
 #include "tests/vst3/host_objects.h"
 #include "vst3/factory.h"
 
@@ -112,11 +111,11 @@ void BM_Vst3Process(benchmark::State& state) {
     component->release();
 }
 
-// The engine as the face drives it: putParameter at each point, processReplace between.
-void BM_EngineDirect(benchmark::State& state) {
+// The core as the face drives it: setParameter at each point, processBlock between.
+void BM_CoreDirect(benchmark::State& state) {
     const auto block = static_cast<int32>(state.range(0));
-    benchsupport::PluginInstance instance(0, static_cast<float>(kRate), block);
-    auto* effect = static_cast<ShaperEffect*>(EffectBase::fromRecord(instance.record()));
+    EffectCore core;
+    core.switchOn(static_cast<float>(kRate), block);
     const auto points = automation(block);
     std::vector<float> outL(block), outR(block);
     std::size_t position = 0;
@@ -125,15 +124,14 @@ void BM_EngineDirect(benchmark::State& state) {
         if (position + block > kSignalFrames) position = 0;
         int32 done = 0;
         const auto piece = [&](int32 to) {
-            float* inputs[2] = {const_cast<float*>(signal(0).data() + position + done),
-                                const_cast<float*>(signal(1).data() + position + done)};
+            const float* inputs[2] = {signal(0).data() + position + done, signal(1).data() + position + done};
             float* outputs[2] = {outL.data() + done, outR.data() + done};
-            if (to > done) effect->processReplace(inputs, outputs, to - done);
+            if (to > done) core.processBlock(Routing{}, inputs, outputs, to - done, false);
             done = to;
         };
         for (const Automation& a : points[cycle]) {
             piece(a.offset);
-            effect->putParameter(static_cast<int32_t>(a.id), static_cast<float>(a.value));
+            core.setParameter(static_cast<int32_t>(a.id), static_cast<float>(a.value), true, 0);
         }
         piece(block);
         benchmark::DoNotOptimize(outL.data());
@@ -150,6 +148,6 @@ void blocks(benchmark::internal::Benchmark* b) {
 }
 
 BENCHMARK(BM_Vst3Process)->Apply(blocks);
-BENCHMARK(BM_EngineDirect)->Apply(blocks);
+BENCHMARK(BM_CoreDirect)->Apply(blocks);
 
 }  // namespace
