@@ -1,9 +1,6 @@
 // EffectCore: parameters, program records, the coefficient set and the readout.
 #include "core/effect_core.h"
 
-#include <cmath>
-#include <cstring>
-
 #include "core/value_text.h"
 
 namespace {
@@ -12,8 +9,8 @@ constexpr int32_t kReadoutHoldTicks = 20;
 
 std::atomic<void (*)()> derivationProbe{nullptr};
 
-// Hosts may send values outside 0..1 or not finite; the raw value stays a
-// whole step within range.
+// Hosts may send values outside 0..1 or not finite; the record keeps the
+// value held to the range.
 float withinRange(float value) {
     if (!(value >= 0.0f)) return 0.0f;
     return value > 1.0f ? 1.0f : value;
@@ -21,23 +18,13 @@ float withinRange(float value) {
 
 }  // namespace
 
-std::array<ProgramRecord, kProgramCount> factoryRecords() {
-    std::array<ProgramRecord, kProgramCount> records;
-    for (int32_t p = 0; p < kProgramCount; ++p) {
-        std::strncpy(records[p].name.data(), kFactoryPrograms[p].name, kNameSize - 1);
-        for (int32_t i = 0; i < kParamCount; ++i) records[p].value[i] = factoryRaw(p, i) / kRawMaximum[i];
-    }
-    return records;
-}
-
 EffectCore::EffectCore() : programs(factoryRecords()) {
     for (int32_t i = 0; i < kParamCount; ++i) rawValue.values[i] = factoryRaw(0, i);
     publishCoefficients();
 }
 
 float EffectCore::stepFor(int32_t index, float value) {
-    if (!isParameter(index)) return 0.0f;
-    return std::trunc(rawMaximum[index] * withinRange(value));
+    return isParameter(index) ? stepOf(kParameters[index], value) : 0.0f;
 }
 
 float EffectCore::normalized(int32_t index) const {

@@ -47,16 +47,23 @@ ValueText valueText(const ParamRow& row, float raw, int used) {
     return text;
 }
 
+float stepOf(const ParamRow& row, float value) {
+    if (!(value > 0.0f)) return 0.0f;
+    const auto steps = static_cast<float>(row.steps);
+    return value >= 1.0f ? steps : std::trunc(steps * value);
+}
+
 float rawFromNormalized(const ParamRow& row, double normalized) {
+    if (row.kind != ParamKind::kBypass && row.kind != ParamKind::kProgram) {
+        // Held to 0..1 while a double: a value beyond a float's range has no float.
+        const double held = normalized > 0.0 ? (normalized < 1.0 ? normalized : 1.0) : 0.0;
+        return stepOf(row, static_cast<float>(held));
+    }
     const int32_t steps = row.steps;
     if (!(normalized > 0.0)) return 0.0f;
     if (normalized >= 1.0) return static_cast<float>(steps);
-    if (row.kind == ParamKind::kBypass || row.kind == ParamKind::kProgram) {
-        const auto index = static_cast<int32_t>(normalized * (steps + 1));
-        return static_cast<float>(index > steps ? steps : index);
-    }
-    // In 32 bits, as the effect quantises what a VST 2 host sends.
-    return std::trunc(static_cast<float>(steps) * static_cast<float>(normalized));
+    const auto index = static_cast<int32_t>(normalized * (steps + 1));
+    return static_cast<float>(index > steps ? steps : index);
 }
 
 std::optional<float> rawFromText(const ParamRow& row, std::string_view typed) {

@@ -30,10 +30,13 @@ float shownNumber(const ParamRow& row, float raw);
 /// program's name; case does not matter, blanks around it neither.
 std::optional<float> rawFromText(const ParamRow& row, std::string_view text);
 
-/// A host value 0..1 as a raw step. The effect's own parameters take
-/// trunc(steps x value), as their VST 2 face always has (a switch is on only
-/// at 1); a face's lists take n + 1 equal parts of 0..1, as hosts map list
-/// entries. Outside 0..1 (NaN as 0) the nearest end.
+/// The step an effect parameter takes for a host value: trunc(steps x value),
+/// in 32 bits, as its VST 2 face always has (a switch is on only at 1);
+/// outside 0..1 (NaN as 0) the nearest end.
+float stepOf(const ParamRow& row, float value);
+
+/// A host value 0..1 as a raw step: stepOf for the effect's own parameters;
+/// a face's lists take n + 1 equal parts of 0..1, as hosts map list entries.
 float rawFromNormalized(const ParamRow& row, double normalized);
 
 // Text helpers the faces share.

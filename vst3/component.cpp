@@ -324,8 +324,7 @@ void Component::performEdit(int32_t index, float raw) {
     if (!isParameter(index)) return;
     // A handler that came in the middle of a gesture hears it begin here.
     if (!editing[index]) beginEdit(index);
-    effect.storeRaw(index, raw);
-    effect.setParameter(index, effect.normalized(index), false, program);
+    effect.setParameter(index, raw / kRawMaximum[index], false, program);
     if (handler) handler->performEdit(static_cast<ParamID>(index), effect.normalized(index));
 }
 
