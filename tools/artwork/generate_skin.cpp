@@ -561,21 +561,32 @@ void paintMetal(Canvas& canvas, int top, const Scale& scale) {
     canvas.endPixels();
 }
 
-void drawPanelEdge(cairo_t* cr) {
-    cairo_set_line_width(cr, 1.0);
+// A dark rim one panel unit wide and a bevel the next unit in, laid on
+// whole device pixels so the editor's outline stays crisp at 1.5x.
+void drawPanelEdge(cairo_t* cr, const Scale& scale) {
+    cairo_save(cr);
+    cairo_identity_matrix(cr);
+    const double width = scale.dev(kPanelWidth);
+    const double height = scale.dev(kPanelHeight);
+    const double rim = scale.dev(1);
+    const double bevel = scale.dev(2) - rim;
+    const double in = rim + bevel / 2;
+    cairo_set_line_width(cr, bevel);
     setSource(cr, rgb(120, 106, 94), 0.45);
-    cairo_move_to(cr, 1.5, kPanelHeight - 1.5);
-    cairo_line_to(cr, 1.5, 1.5);
-    cairo_line_to(cr, kPanelWidth - 1.5, 1.5);
+    cairo_move_to(cr, in, height - in);
+    cairo_line_to(cr, in, in);
+    cairo_line_to(cr, width - in, in);
     cairo_stroke(cr);
     setSource(cr, rgb(0, 0, 0), 0.45);
-    cairo_move_to(cr, kPanelWidth - 1.5, 1.5);
-    cairo_line_to(cr, kPanelWidth - 1.5, kPanelHeight - 1.5);
-    cairo_line_to(cr, 1.5, kPanelHeight - 1.5);
+    cairo_move_to(cr, width - in, in);
+    cairo_line_to(cr, width - in, height - in);
+    cairo_line_to(cr, in, height - in);
     cairo_stroke(cr);
+    cairo_set_line_width(cr, rim);
     setSource(cr, rgb(10, 8, 7));
-    cairo_rectangle(cr, 0.5, 0.5, kPanelWidth - 1, kPanelHeight - 1);
+    cairo_rectangle(cr, rim / 2, rim / 2, width - rim, height - rim);
     cairo_stroke(cr);
+    cairo_restore(cr);
 }
 
 void drawScrew(cairo_t* cr, double cx, double cy, double angle) {
@@ -1190,7 +1201,7 @@ void drawStaticPanel(Canvas& canvas, const Scale& scale) {
     paintMetal(canvas, 0, scale);
     cairo_t* cr = canvas.cr();
     placePanel(cr, scale);
-    drawPanelEdge(cr);
+    drawPanelEdge(cr, scale);
     drawScrew(cr, 8, 8, 0.5);
     drawScrew(cr, 8, kPanelHeight - 8, 1.1);
     drawScrew(cr, kPanelWidth - 8, kPanelHeight - 8, 0.2);
@@ -1432,7 +1443,7 @@ void drawAboutPanel(Canvas& canvas, const Canvas& tubeStrip, const Scale& scale)
     paintMetal(about, 0, scale);
     cairo_t* cr = about.cr();
     placePanel(cr, scale);
-    drawPanelEdge(cr);
+    drawPanelEdge(cr, scale);
     drawScrew(cr, 8, 8, 0.5);
     drawScrew(cr, 8, kPanelHeight - 8, 1.1);
     drawScrew(cr, kPanelWidth - 8, 8, 0.9);
