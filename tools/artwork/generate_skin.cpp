@@ -60,7 +60,6 @@ constexpr panel::Rect kSeat = panel::kControls[3].area;
 static_assert(panel::kControls[3].parameter == kIngain);
 constexpr int kKnobSize = kSeat.width;
 constexpr int kKnobCells = panel::kKnobCells;
-constexpr int kKnobY = kSeat.y;
 constexpr double kKnobMaskRadius = 20.0;
 constexpr double kKnobBodyRadius = 19.0;
 // Cell 1 points straight down, each further cell turns 4.5 degrees clockwise;
@@ -97,13 +96,8 @@ constexpr int kDisplayHeight = panel::kDisplay.height;
 constexpr int kRedRowY = panel::kRedLedRow;
 constexpr int kGreenRowY = panel::kGreenLedRow;
 constexpr Point kLedMask = topLeft(panel::kLedMask);
-constexpr Point kSegmentBlock = topLeft(panel::kSegmentColour);
-constexpr int kSegmentBlockSize = panel::kSegmentColour.width;
 constexpr Point kPercentGlyph = topLeft(panel::kPercentGlyph);
 constexpr Point kDecibelGlyph = topLeft(panel::kDecibelGlyph);
-constexpr Point kUnitGlyphTarget = topLeft(panel::kUnitGlyph);
-constexpr int kGlyphWidth = panel::kUnitGlyph.width;
-constexpr int kGlyphHeight = panel::kUnitGlyph.height;
 constexpr int kAboutY = panel::kAboutPanelY;
 
 constexpr uint32_t kSegmentColour = 0x9E9E9C;  // 158, 158, 156
@@ -1141,7 +1135,8 @@ void drawCircuit(cairo_t* cr, double ox, double oy, double glow) {
 // Display window and logo
 
 // Where the readout can light segments: shown faintly, like an unlit LCD.
-// Whole device pixels at each segment's device rect, where the editor lights it.
+// Whole device pixels where the editor lights a segment: from its origin's
+// device pixel, its size scaled and rounded up.
 void drawGhostSegments(cairo_t* cr, const Scale& scale) {
     cairo_identity_matrix(cr);
     setSource(cr, kLcdGhost);
@@ -1150,10 +1145,9 @@ void drawGhostSegments(cairo_t* cr, const Scale& scale) {
         const panel::Rect segments[7] = {{x0 + 1, 95, 7, 1}, {x0 + 8, 88, 1, 7}, {x0 + 8, 80, 1, 7},
                                          {x0 + 1, 79, 7, 1}, {x0, 80, 1, 7},     {x0, 88, 1, 7},
                                          {x0 + 1, 87, 7, 1}};
-        for (const panel::Rect& s : segments) {
-            const panel::Rect d = scale.dev(s);
-            cairo_rectangle(cr, d.x, d.y, d.width, d.height);
-        }
+        for (const panel::Rect& s : segments)
+            cairo_rectangle(cr, scale.dev(s.x), scale.dev(s.y), (s.width * scale.halves + 1) / 2,
+                            (s.height * scale.halves + 1) / 2);
     }
     cairo_fill(cr);
 }
