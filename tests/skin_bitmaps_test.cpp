@@ -405,7 +405,8 @@ struct BoxDifference {
 };
 
 // Compares a scaled bitmap with the 1x one box by box: a box of 4 x 4 panel
-// units is 2 * halves device pixels square. Boxes touching `skip` (1x pixels) are left out.
+// units is 2 * halves device pixels square. Boxes touching `skip` (in 1x
+// pixels) are left out.
 BoxDifference compareBoxes(const Bitmap& scaled, const Bitmap& unscaled, int halves, Rect skip = {0, 0, 0, 0}) {
     constexpr int kBox = 4;
     BoxDifference worst;
@@ -423,14 +424,13 @@ BoxDifference compareBoxes(const Bitmap& scaled, const Bitmap& unscaled, int hal
 
 // The larger sets are the 1x design drawn finer: averaged over boxes of
 // 4 x 4 panel units they stay close to the 1x pixels everywhere, while a
-// misplaced, missing or recoloured element, a tube a unit low or a pointer a
-// cell off moves some box by 25 levels or more. The grain is drawn afresh per
-// device pixel and edges fall differently within a pixel, which is what the
-// tolerance allows for: at 2x every panel unit is whole pixels, while at 1.5x
-// odd coordinates fall on half pixels and the snapped controls move by a third of
-// a unit. The masks (hard-edged, so their edges
-// cannot agree) and the readout sources (the segment patch reaches further at
-// a scale) are left out.
+// misplaced, missing or recoloured element (a tube one unit low, a pointer
+// one cell off) moves some box by 25 levels or more. What the tolerance
+// allows for: the grain is drawn afresh per device pixel, and edges fall
+// differently within a pixel, more so at 1.5x, where odd coordinates land on
+// half pixels and snapped controls move by a third of a unit, than at 2x.
+// Left out: the masks (hard-edged, so their edges cannot agree) and the
+// readout sources (the segment patch reaches further at a scale).
 TEST_P(SkinBitmaps, LargerSetsAreTheOneDesignFinerNotEnlarged) {
     if (halves() == panel::kUnscaled) GTEST_SKIP() << "the 1x set is the reference";
     const double tolerance = halves() == 4 ? 12 : 24;

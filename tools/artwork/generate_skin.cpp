@@ -60,7 +60,6 @@ constexpr panel::Rect kSeat = panel::kControls[3].area;
 static_assert(panel::kControls[3].parameter == kIngain);
 constexpr int kKnobSize = kSeat.width;
 constexpr int kKnobCells = panel::kKnobCells;
-constexpr int kKnobY = kSeat.y;
 constexpr double kKnobMaskRadius = 20.0;
 constexpr double kKnobBodyRadius = 19.0;
 // Cell 1 points straight down, each further cell turns 4.5 degrees clockwise;
@@ -97,13 +96,8 @@ constexpr int kDisplayHeight = panel::kDisplay.height;
 constexpr int kRedRowY = panel::kRedLedRow;
 constexpr int kGreenRowY = panel::kGreenLedRow;
 constexpr Point kLedMask = topLeft(panel::kLedMask);
-constexpr Point kSegmentBlock = topLeft(panel::kSegmentColour);
-constexpr int kSegmentBlockSize = panel::kSegmentColour.width;
 constexpr Point kPercentGlyph = topLeft(panel::kPercentGlyph);
 constexpr Point kDecibelGlyph = topLeft(panel::kDecibelGlyph);
-constexpr Point kUnitGlyphTarget = topLeft(panel::kUnitGlyph);
-constexpr int kGlyphWidth = panel::kUnitGlyph.width;
-constexpr int kGlyphHeight = panel::kUnitGlyph.height;
 constexpr int kAboutY = panel::kAboutPanelY;
 
 constexpr uint32_t kSegmentColour = 0x9E9E9C;  // 158, 158, 156
@@ -561,21 +555,32 @@ void paintMetal(Canvas& canvas, int top, const Scale& scale) {
     canvas.endPixels();
 }
 
-void drawPanelEdge(cairo_t* cr) {
-    cairo_set_line_width(cr, 1.0);
+// A dark rim one panel unit wide and a bevel the next unit in, laid on
+// whole device pixels so the editor's outline stays crisp at 1.5x.
+void drawPanelEdge(cairo_t* cr, const Scale& scale) {
+    cairo_save(cr);
+    cairo_identity_matrix(cr);
+    const double width = scale.dev(kPanelWidth);
+    const double height = scale.dev(kPanelHeight);
+    const double rim = scale.dev(1);
+    const double bevel = scale.dev(2) - rim;
+    const double in = rim + bevel / 2;
+    cairo_set_line_width(cr, bevel);
     setSource(cr, rgb(120, 106, 94), 0.45);
-    cairo_move_to(cr, 1.5, kPanelHeight - 1.5);
-    cairo_line_to(cr, 1.5, 1.5);
-    cairo_line_to(cr, kPanelWidth - 1.5, 1.5);
+    cairo_move_to(cr, in, height - in);
+    cairo_line_to(cr, in, in);
+    cairo_line_to(cr, width - in, in);
     cairo_stroke(cr);
     setSource(cr, rgb(0, 0, 0), 0.45);
-    cairo_move_to(cr, kPanelWidth - 1.5, 1.5);
-    cairo_line_to(cr, kPanelWidth - 1.5, kPanelHeight - 1.5);
-    cairo_line_to(cr, 1.5, kPanelHeight - 1.5);
+    cairo_move_to(cr, width - in, in);
+    cairo_line_to(cr, width - in, height - in);
+    cairo_line_to(cr, in, height - in);
     cairo_stroke(cr);
+    cairo_set_line_width(cr, rim);
     setSource(cr, rgb(10, 8, 7));
-    cairo_rectangle(cr, 0.5, 0.5, kPanelWidth - 1, kPanelHeight - 1);
+    cairo_rectangle(cr, rim / 2, rim / 2, width - rim, height - rim);
     cairo_stroke(cr);
+    cairo_restore(cr);
 }
 
 void drawScrew(cairo_t* cr, double cx, double cy, double angle) {
@@ -1130,7 +1135,8 @@ void drawCircuit(cairo_t* cr, double ox, double oy, double glow) {
 // Display window and logo
 
 // Where the readout can light segments: shown faintly, like an unlit LCD.
-// Whole device pixels at each segment's device rect, where the editor lights it.
+// Whole device pixels where the editor lights a segment: from its origin's
+// device pixel, its size scaled and rounded up.
 void drawGhostSegments(cairo_t* cr, const Scale& scale) {
     cairo_identity_matrix(cr);
     setSource(cr, kLcdGhost);
@@ -1139,10 +1145,9 @@ void drawGhostSegments(cairo_t* cr, const Scale& scale) {
         const panel::Rect segments[7] = {{x0 + 1, 95, 7, 1}, {x0 + 8, 88, 1, 7}, {x0 + 8, 80, 1, 7},
                                          {x0 + 1, 79, 7, 1}, {x0, 80, 1, 7},     {x0, 88, 1, 7},
                                          {x0 + 1, 87, 7, 1}};
-        for (const panel::Rect& s : segments) {
-            const panel::Rect d = scale.dev(s);
-            cairo_rectangle(cr, d.x, d.y, d.width, d.height);
-        }
+        for (const panel::Rect& s : segments)
+            cairo_rectangle(cr, scale.dev(s.x), scale.dev(s.y), (s.width * scale.halves + 1) / 2,
+                            (s.height * scale.halves + 1) / 2);
     }
     cairo_fill(cr);
 }
@@ -1190,7 +1195,7 @@ void drawStaticPanel(Canvas& canvas, const Scale& scale) {
     paintMetal(canvas, 0, scale);
     cairo_t* cr = canvas.cr();
     placePanel(cr, scale);
-    drawPanelEdge(cr);
+    drawPanelEdge(cr, scale);
     drawScrew(cr, 8, 8, 0.5);
     drawScrew(cr, 8, kPanelHeight - 8, 1.1);
     drawScrew(cr, kPanelWidth - 8, kPanelHeight - 8, 0.2);
@@ -1432,7 +1437,7 @@ void drawAboutPanel(Canvas& canvas, const Canvas& tubeStrip, const Scale& scale)
     paintMetal(about, 0, scale);
     cairo_t* cr = about.cr();
     placePanel(cr, scale);
-    drawPanelEdge(cr);
+    drawPanelEdge(cr, scale);
     drawScrew(cr, 8, 8, 0.5);
     drawScrew(cr, 8, kPanelHeight - 8, 1.1);
     drawScrew(cr, kPanelWidth - 8, 8, 0.9);
