@@ -124,10 +124,12 @@ constexpr int toDevice(int v, int halves) {
     return scaled >= 0 ? scaled / 2 : -((1 - scaled) / 2);
 }
 
-/// Panel coordinate of device pixel `v`: the panel unit the pixel lies in.
+/// Panel coordinate of device pixel `v`: the unit u whose pixels, from
+/// toDevice(u) up to toDevice(u + 1), hold it; so a control's first pixel
+/// hit-tests as the control, as it is drawn.
 constexpr int toPanel(int v, int halves) {
-    const int doubled = v * 2;
-    return doubled >= 0 ? doubled / halves : -((halves - 1 - doubled) / halves);
+    const int numerator = 2 * v + 1;
+    return numerator >= 0 ? numerator / halves : -((halves - 1 - numerator) / halves);
 }
 
 constexpr Rect toDevice(const Rect& area, int halves) {
@@ -144,7 +146,8 @@ constexpr int cellSize(int size, int halves) { return toDevice(size, halves); }
 constexpr int bitmapId(int unscaledId, int halves) { return unscaledId + (halves - kUnscaled) * 50; }
 
 static_assert(toDevice(77, 3) == 115 && toDevice(-1, 3) == -2 && toDevice(-1, 4) == -2);
-static_assert(toPanel(115, 3) == 76 && toPanel(116, 3) == 77 && toPanel(-1, 3) == -1 && toPanel(-2, 4) == -1);
+static_assert(toPanel(114, 3) == 76 && toPanel(115, 3) == 77 && toPanel(116, 3) == 77 && toPanel(-1, 3) == -1 &&
+              toPanel(-2, 4) == -1 && toPanel(559, 4) == 279 && toPanel(560, 4) == 280 && toPanel(-1, 2) == -1);
 static_assert(toDevice(kControls[3].area, 3).width == cellSize(48, 3), "a knob covers one strip cell at 1.5x");
 static_assert(toDevice(kTube, 3).height == cellSize(kTube.height, 3));
 

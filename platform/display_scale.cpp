@@ -69,15 +69,20 @@ double systemScale(void* /*parent*/) {
 
 #endif
 
-}  // namespace
-
-double parseScale(std::string_view text) {
+// A positive number and nothing else; 0 otherwise.
+double positiveNumber(std::string_view text) {
     const std::string number(trimmed(text));
     if (number.empty()) return 0.0;
     char* end = nullptr;
     const double value = std::strtod(number.c_str(), &end);
-    if (end != number.c_str() + number.size() || !(value > 0.0) || value > 16.0) return 0.0;
-    return value;
+    return end == number.c_str() + number.size() && value > 0.0 && value < 1.0e6 ? value : 0.0;
+}
+
+}  // namespace
+
+double parseScale(std::string_view text) {
+    const double value = positiveNumber(text);
+    return value <= 16.0 ? value : 0.0;
 }
 
 double xftDpi(std::string_view resources) {
@@ -89,7 +94,7 @@ double xftDpi(std::string_view resources) {
         if (line.substr(0, kName.size()) != kName) continue;
         line = trimmed(line.substr(kName.size()));
         if (line.empty() || line.front() != ':') continue;
-        const double dpi = parseScale(line.substr(1));
+        const double dpi = positiveNumber(line.substr(1));
         if (dpi > 0.0) return dpi;
     }
     return 0.0;
