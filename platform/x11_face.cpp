@@ -157,7 +157,7 @@ void translate(Link& link, const xcb_generic_event_t& event, std::vector<Input>&
             if (!press) break;
             const int delta = button.detail == 4 ? WHEEL_DELTA : -WHEEL_DELTA;
             input.message = WM_MOUSEWHEEL;
-            input.keys = MAKELONG(keysOf(button.state), delta);
+            input.keys = static_cast<DWORD>(MAKELONG(keysOf(button.state), delta));
             input.position = packPosition(button.root_x, button.root_y);
             inbox.push_back(input);
             break;
