@@ -131,7 +131,7 @@ void SkinEditor::onLeftDoubleClick(LPARAM position, WPARAM keys) {
 void SkinEditor::resetKnob(int32_t parameter) { click({{parameter, kParameters[parameter].defaultRaw}}); }
 
 void SkinEditor::onWheel(WPARAM keys, LPARAM screenPosition) {
-    POINT point{GET_X_LPARAM(screenPosition), GET_Y_LPARAM(screenPosition)};
+    POINT point{static_cast<int16_t>(LOWORD(screenPosition)), static_cast<int16_t>(HIWORD(screenPosition))};
     if (!window || !ScreenToClient(window, &point)) return;
     const int hit = controlAt(panel::toPanel(point.x, scaleHalves), panel::toPanel(point.y, scaleHalves));
     if (!isKnob(hit)) {

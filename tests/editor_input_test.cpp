@@ -14,18 +14,8 @@ namespace {
 using Gesture = std::vector<std::tuple<int32_t, int32_t, float>>;  // opcode, index, value
 constexpr int32_t kBegin = audioMasterBeginEdit, kEnd = audioMasterEndEdit, kSet = audioMasterAutomate;
 
-class EditorInput : public EditorFixture {
+class EditorInput : public OpenEditorFixture {
 protected:
-    void SetUp() override {
-        EditorFixture::SetUp();
-        window = open();
-        tick();
-        host.clear();
-    }
-    void TearDown() override {
-        close();
-        EditorFixture::TearDown();
-    }
     LRESULT send(UINT message, WPARAM keys, int x, int y) const {
         return softwin::sendMessage(window, message, keys, MAKELPARAM(x, y));
     }
@@ -45,7 +35,6 @@ protected:
     static Gesture one(int32_t index, float raw) {
         return {{kBegin, index, 0.0f}, {kSet, index, raw / 128.0f}, {kEnd, index, 0.0f}};
     }
-    HWND window = nullptr;
 };
 
 TEST_F(EditorInput, WheelTurnsTheKnobUnderThePointer) {
