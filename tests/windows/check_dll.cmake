@@ -1,7 +1,7 @@
 # Checks a built plug-in DLL from its PE headers, as read by objdump -p:
 # the machine, its exports (the single export `main` unless EXPORTS names
-# others), imports from Windows system DLLs only, and the skin bitmaps 106 to
-# 109 in language 0x041D.
+# others), imports from Windows system DLLs only, and the skin bitmaps (106 to
+# 109, and the same at 1.5x and 2x) in language 0x041D.
 #   cmake -DOBJDUMP=... -DDLL=... -DMACHINE=i386|x86-64 [-DEXPORTS="a;b"] -P check_dll.cmake
 cmake_minimum_required(VERSION 3.25)
 
@@ -79,8 +79,13 @@ if(NOT "KERNEL32.DLL" IN_LIST imports)
 endif()
 
 list(SORT bitmaps)
-if(NOT bitmaps STREQUAL "106/0x00041d;107/0x00041d;108/0x00041d;109/0x00041d")
-  list(APPEND problems "bitmap resources are '${bitmaps}', not 106 to 109 in language 0x041d")
+# The skin at 1x (106 to 109), 1.5x (156 to 159) and 2x (206 to 209).
+set(expectedBitmaps)
+foreach(id 106 107 108 109 156 157 158 159 206 207 208 209)
+  list(APPEND expectedBitmaps "${id}/0x00041d")
+endforeach()
+if(NOT bitmaps STREQUAL expectedBitmaps)
+  list(APPEND problems "bitmap resources are '${bitmaps}', not 106 to 109, 156 to 159 and 206 to 209 in language 0x041d")
 endif()
 
 if(problems)
