@@ -478,7 +478,9 @@ int GetClipBox(HDC dcHandle, RECT* rect) {
     if (!surface) return 0;
     if (dc->window) {
         const Window& window = state().windows.at(dc->window);
-        if (!(window.style & WS_VISIBLE) || (window.embedding && !x11face::viewable(*window.embedding)))
+        // Whether an ancestor is unmapped is IsWindowVisible's question (a
+        // round trip); covering is known here from the server's events.
+        if (!(window.style & WS_VISIBLE) || (window.embedding && x11face::fullyCovered(*window.embedding)))
             return NULLREGION;
     }
     *rect = RECT{0, 0, surface->width, surface->height};

@@ -180,8 +180,8 @@ BOOL KillTimer(HWND window, UINT_PTR id);
 /// also viewable there: mapped, with every ancestor mapped.
 BOOL IsWindowVisible(HWND window);
 BOOL ShowWindow(HWND window, int command);
-/// NULLREGION when nothing of the window can be seen (hidden, unmapped or
-/// fully covered in X11), else SIMPLEREGION with the client rectangle.
+/// NULLREGION when nothing of the window can be seen (hidden, or fully
+/// covered in X11), else SIMPLEREGION with the client rectangle.
 int GetClipBox(HDC dc, RECT* rect);
 /// Client coordinates of a screen point: a window shown in X11 knows its
 /// place on the screen from the last pointer event; others sit at the origin.

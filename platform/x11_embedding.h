@@ -36,6 +36,8 @@ void timersChanged(Embedding& embedding);
 /// unmapped, or it is fully covered. Asks the server (one round trip). A
 /// window no longer shown answers true: its frames still go to memory.
 bool viewable(Embedding& embedding);
+/// True while the server says the window is entirely covered.
+bool fullyCovered(const Embedding& embedding);
 /// Maps or unmaps the X11 window (ShowWindow).
 void setMapped(Embedding& embedding, bool mapped);
 /// Where the window's origin lay on the screen at the last pointer event.

@@ -515,6 +515,8 @@ bool viewable(Embedding& embedding) {
     return !attributes || attributes->map_state == XCB_MAP_STATE_VIEWABLE;
 }
 
+bool fullyCovered(const Embedding& embedding) { return embedding.link->shown() && embedding.link->fullyCovered; }
+
 void setMapped(Embedding& embedding, bool mapped) {
     Link& link = *embedding.link;
     if (!link.shown()) return;
