@@ -53,6 +53,35 @@ float stepOf(const ParamRow& row, float value) {
     return value >= 1.0f ? steps : std::trunc(steps * value);
 }
 
+float stepOfShown(const ParamRow& row, double shown) {
+    const auto steps = static_cast<float>(row.steps);
+    if (row.shown == Shown::kOnOff) return shown > 0.0 ? steps : 0.0f;
+    if (!(shown > 0.0) && !(shown <= 0.0)) return 0.0f;
+    if (row.shown == Shown::kProgramName) {
+        const double nearest = std::floor(shown + 0.5);
+        return nearest <= 0.0 ? 0.0f : nearest >= row.steps ? steps : static_cast<float>(nearest);
+    }
+    // The shown numbers never fall from step to step: the first step at or
+    // above `shown`, or the one below it when that lies nearer (or as near).
+    int32_t low = 0, high = row.steps;
+    while (low < high) {
+        const int32_t middle = (low + high) / 2;
+        if (shownNumber(row, static_cast<float>(middle)) < shown) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
+    }
+    if (low > 0) {
+        const double above = shownNumber(row, static_cast<float>(low));
+        const double below = shownNumber(row, static_cast<float>(low - 1));
+        if (shown - below <= above - shown) --low;
+    }
+    // Equal neighbours: the lowest step of that number.
+    while (low > 0 && shownNumber(row, static_cast<float>(low - 1)) == shownNumber(row, static_cast<float>(low))) --low;
+    return static_cast<float>(low);
+}
+
 float rawFromNormalized(const ParamRow& row, double normalized) {
     if (row.kind != ParamKind::kBypass && row.kind != ParamKind::kProgram) {
         // Held to 0..1 while a double: a value beyond a float's range has no float.

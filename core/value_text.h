@@ -35,6 +35,13 @@ std::optional<float> rawFromText(const ParamRow& row, std::string_view text);
 /// outside 0..1 (NaN as 0) the nearest end.
 float stepOf(const ParamRow& row, float value);
 
+/// The step a value in the units the editor shows takes (dB, percent, 0/1):
+/// the step whose shown number lies nearest, the lowest of equals, so each
+/// step's own number takes that step. A switch is on above 0, off at or
+/// below it (NaN as off); a face's list takes the nearest whole number.
+/// Formats that carry shown values (LV2 control ports) take steps by it.
+float stepOfShown(const ParamRow& row, double shown);
+
 /// A host value 0..1 as a raw step: stepOf for the effect's own parameters;
 /// a face's lists take n + 1 equal parts of 0..1, as hosts map list entries.
 float rawFromNormalized(const ParamRow& row, double normalized);

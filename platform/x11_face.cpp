@@ -575,6 +575,12 @@ int fireDueTimers(HWND window) {
     return millisecondsUntil(softwin::embedded::fireDueTimers(window, now), now);
 }
 
+std::uintptr_t nativeWindow(HWND window) {
+    const uilock::Guard guard;
+    const Embedding* embedding = softwin::embedded::embeddingOf(window);
+    return embedding ? embedding->link->window : 0;
+}
+
 bool isShown(HWND window) {
     const uilock::Guard guard;
     const Embedding* embedding = softwin::embedded::embeddingOf(window);

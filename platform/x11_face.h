@@ -30,6 +30,8 @@
 // All of these take the user-interface lock (platform/ui_lock.h).
 #pragma once
 
+#include <cstdint>
+
 #include "platform/soft_win32.h"
 
 namespace x11face {
@@ -68,6 +70,10 @@ void handleEvents(HWND window);
 /// such a window. A timer due within kEarlyMilliseconds fires now.
 constexpr int kEarlyMilliseconds = 2;
 int fireDueTimers(HWND window);
+
+/// The id of the X11 window a window of the layer shows in (what an LV2 UI
+/// hands its host as its widget); 0 for a window of the layer alone.
+std::uintptr_t nativeWindow(HWND window);
 
 /// True while the window's frames reach an X11 window: false for windows of
 /// the layer alone, and once the host destroyed its window or the display
