@@ -1,5 +1,6 @@
 #include "core/value_text.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -61,25 +62,31 @@ float stepOfShown(const ParamRow& row, double shown) {
         const double nearest = std::floor(shown + 0.5);
         return nearest <= 0.0 ? 0.0f : nearest >= row.steps ? steps : static_cast<float>(nearest);
     }
-    // The shown numbers never fall from step to step: the first step at or
-    // above `shown`, or the one below it when that lies nearer (or as near).
-    int32_t low = 0, high = row.steps;
-    while (low < high) {
-        const int32_t middle = (low + high) / 2;
-        if (shownNumber(row, static_cast<float>(middle)) < shown) {
-            low = middle + 1;
-        } else {
-            high = middle;
+    // Beyond the ends (infinities too) is at the ends.
+    shown = std::clamp(shown, static_cast<double>(shownNumber(row, 0.0f)), static_cast<double>(shownNumber(row, steps)));
+    // The shown numbers never fall from step to step. Percent is linear in
+    // steps, so its nearest step is found at once; decibels search for the
+    // first step at or above `shown`. Either way the neighbours decide.
+    int32_t step = 0;
+    if (row.shown == Shown::kPercent) {
+        const double guess = std::floor(shown / 100.0 * row.steps + 0.5);
+        step = guess <= 0.0 ? 0 : guess >= row.steps ? row.steps : static_cast<int32_t>(guess);
+    } else {
+        int32_t high = row.steps;
+        while (step < high) {
+            const int32_t middle = (step + high) / 2;
+            if (shownNumber(row, static_cast<float>(middle)) < shown) {
+                step = middle + 1;
+            } else {
+                high = middle;
+            }
         }
     }
-    if (low > 0) {
-        const double above = shownNumber(row, static_cast<float>(low));
-        const double below = shownNumber(row, static_cast<float>(low - 1));
-        if (shown - below <= above - shown) --low;
-    }
-    // Equal neighbours: the lowest step of that number.
-    while (low > 0 && shownNumber(row, static_cast<float>(low - 1)) == shownNumber(row, static_cast<float>(low))) --low;
-    return static_cast<float>(low);
+    const auto distance = [&](int32_t s) { return std::fabs(shownNumber(row, static_cast<float>(s)) - shown); };
+    // The lowest of equals: a step below as near (or a number shared) wins.
+    while (step > 0 && distance(step - 1) <= distance(step)) --step;
+    while (step < row.steps && distance(step + 1) < distance(step)) ++step;
+    return static_cast<float>(step);
 }
 
 float rawFromNormalized(const ParamRow& row, double normalized) {

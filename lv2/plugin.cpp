@@ -63,9 +63,8 @@ void Plugin::updateMeters(uint32_t frames) {
     effect.display.peakRight = 0.0f;
     effect.display.clipLevel = 0.0f;
 
-    const Meter kinds[3] = {Meter::kPeakLeft, Meter::kPeakRight, Meter::kClip};
     for (int m = 0; m < 3; ++m) {
-        if (void* port = ports[portOfMeter(kinds[m])]) *static_cast<float*>(port) = meters[m].value();
+        if (void* port = ports[kMeterPorts[m]]) *static_cast<float*>(port) = meters[m].value();
     }
     windowFrames += frames;
     if (windowFrames >= windowLength) {

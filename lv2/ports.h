@@ -110,6 +110,9 @@ constexpr int32_t portOfMeter(Meter meter) {
     return -1;
 }
 
+constexpr std::array<int32_t, 3> kMeterPorts = {portOfMeter(Meter::kPeakLeft), portOfMeter(Meter::kPeakRight),
+                                                 portOfMeter(Meter::kClip)};
+
 /// The value a port carries for raw step `raw`: the number the editor shows
 /// (dB, percent), 0 or 1 for a switch.
 float portValue(const ParamRow& row, float raw);
