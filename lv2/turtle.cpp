@@ -156,8 +156,8 @@ std::string pluginTurtle() {
     out << "\n"
         << uri(kUiUri) << "\n"
         << "    a ui:X11UI ;\n"
-        << "    lv2:requiredFeature ui:parent ;\n"
-        << "    lv2:optionalFeature ui:idleInterface , ui:resize , ui:touch , urid:map , opts:options ;\n"
+        << "    lv2:requiredFeature ui:parent , ui:idleInterface ;\n"
+        << "    lv2:optionalFeature ui:resize , ui:touch , urid:map , opts:options ;\n"
         << "    lv2:extensionData ui:idleInterface ;\n"
         << "    opts:supportedOption ui:scaleFactor";
     for (int32_t p = 0; p < kPortCount; ++p) {

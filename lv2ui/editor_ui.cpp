@@ -23,16 +23,10 @@ void EditorUi::setScale(double factor) {
     editor.setScale(factor);
 }
 
-std::uintptr_t EditorUi::open(std::uintptr_t parent, bool drivenByIdle) {
+std::uintptr_t EditorUi::open(std::uintptr_t parent) {
     const uilock::Guard guard;
-    byIdle = drivenByIdle;
-    bool opened = false;
-    if (byIdle) {
-        const runloop::CallerDriven drivenByCaller;
-        opened = editor.openWindow(reinterpret_cast<void*>(parent)) == 1;
-    } else {
-        opened = editor.openWindow(reinterpret_cast<void*>(parent)) == 1;
-    }
+    const runloop::CallerDriven drivenByIdle;
+    const bool opened = editor.openWindow(reinterpret_cast<void*>(parent)) == 1;
     return opened ? x11face::nativeWindow(editor.window) : 0;
 }
 
@@ -72,7 +66,7 @@ void EditorUi::idle() {
     HWND window = nullptr;
     {
         const uilock::Guard guard;
-        if (!byIdle || editor.isOpen != 1) return;
+        if (editor.isOpen != 1) return;
         window = editor.window;
     }
     runloop::handleEvents(window);

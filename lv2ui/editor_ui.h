@@ -30,10 +30,11 @@ public:
 
     /// The host's ui:scaleFactor: the editor snaps it to a drawn scale.
     void setScale(double factor);
-    /// Opens the editor in X11 window `parent`; driven by idle() when
-    /// `byIdle`, else by a thread of its window's own. Answers the editor's
-    /// X11 window, 0 when none could be made.
-    std::uintptr_t open(std::uintptr_t parent, bool byIdle);
+    /// Opens the editor in X11 window `parent`, driven by idle(): input, ticks
+    /// and the edits they make all on the host's UI thread, where LV2 wants
+    /// write_function called. Answers the editor's X11 window, 0 when none
+    /// could be made.
+    std::uintptr_t open(std::uintptr_t parent);
     int width() const { return editor.deviceWidth(); }
     int height() const { return editor.deviceHeight(); }
 
@@ -57,7 +58,6 @@ private:
     void* controller;
     Touch touch;
     void* touchContext;
-    bool byIdle = false;
     // Before the first idle call the host sends every port's value: that sets
     // the editor up, it is not a change to announce in the readout.
     bool settled = false;

@@ -72,12 +72,14 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
         if (!std::strcmp(uri, LV2_URID__map)) map = static_cast<const LV2_URID_Map*>(data);
         if (!std::strcmp(uri, LV2_OPTIONS__options)) options = static_cast<const LV2_Options_Option*>(data);
     }
-    if (!parent) return nullptr;
+    // Both required: a window to live in, and idle calls to run it on the
+    // host's UI thread.
+    if (!parent || !idle) return nullptr;
 
     auto* instance = new (std::nothrow) Instance(host);
     if (!instance) return nullptr;
     if (const double scale = scaleFactorOf(options, map); scale > 0.0) instance->ui.setScale(scale);
-    const std::uintptr_t window = instance->ui.open(reinterpret_cast<std::uintptr_t>(parent), idle);
+    const std::uintptr_t window = instance->ui.open(reinterpret_cast<std::uintptr_t>(parent));
     if (window == 0) {
         delete instance;
         return nullptr;

@@ -244,13 +244,22 @@ TEST_F(Lv2Ui, MeterPortsRaiseTheMetersAndTheEditorLowersThem) {
     expectPicture(rest);
 }
 
-TEST_F(Lv2Ui, NoParentNoUi) {
-    LV2UI_Widget widget = nullptr;
-    const LV2_Feature* none[] = {nullptr};
-    EXPECT_EQ(ui.descriptor->instantiate(ui.descriptor, kPluginUri, "", [](LV2UI_Controller, uint32_t, uint32_t,
-                                                                          uint32_t, const void*) {},
-                                         nullptr, &widget, none),
-              nullptr);
+// A window to live in and idle calls to run it are required; without either
+// (or in a window that is none) there is no UI, and no window left behind.
+TEST_F(Lv2Ui, NoParentOrNoIdleCallsNoUi) {
+    window = host->createWindow(kEditorWidth, kEditorHeight, nullptr, 0, kOriginX, kOriginY);
+    const auto write = [](LV2UI_Controller, uint32_t, uint32_t, uint32_t, const void*) {};
+    const LV2_Feature parent{LV2_UI__parent, reinterpret_cast<void*>(window)};
+    const LV2_Feature idle{LV2_UI__idleInterface, nullptr};
+    const LV2_Feature noWindow{LV2_UI__parent, reinterpret_cast<void*>(window + 1000)};
+    const LV2_Feature* withoutIdle[] = {&parent, nullptr};
+    const LV2_Feature* withoutParent[] = {&idle, nullptr};
+    const LV2_Feature* noSuchWindow[] = {&noWindow, &idle, nullptr};
+    for (const LV2_Feature* const* features : {withoutIdle, withoutParent, noSuchWindow}) {
+        LV2UI_Widget widget = nullptr;
+        EXPECT_EQ(ui.descriptor->instantiate(ui.descriptor, kPluginUri, "", write, nullptr, &widget, features), nullptr);
+    }
+    EXPECT_TRUE(host->children(window).empty());
 }
 
 }  // namespace
