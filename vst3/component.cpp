@@ -241,7 +241,11 @@ tresult VST3_API Component::getParameterInfo(int32 paramIndex, ParameterInfo& in
 tresult VST3_API Component::getParamStringByValue(ParamID id, ParamValue valueNormalized, String128 string) {
     const ParamRow* row = parameterWithId(id);
     if (!string || !row) return kInvalidArgument;
-    toString128(valueText(*row, rawFromNormalized(*row, valueNormalized)).c_str(), string);
+    handOverEdits();
+    const float raw = rawFromNormalized(*row, valueNormalized);
+    toString128(row->kind == ParamKind::kProgram ? programListName(static_cast<int32_t>(raw))
+                                                 : std::string(valueText(*row, raw).c_str()),
+                string);
     return kResultOk;
 }
 
@@ -249,7 +253,10 @@ tresult VST3_API Component::getParamValueByString(ParamID id, TChar* string, Par
     const std::optional<std::string> typed = fromString128(string);
     const ParamRow* row = parameterWithId(id);
     if (!typed || !row) return kInvalidArgument;
-    const std::optional<float> raw = rawFromText(*row, *typed);
+    std::optional<float> raw = rawFromText(*row, *typed);
+    if (row->kind == ParamKind::kProgram && !raw) {
+        if (const std::optional<int32_t> program = programOfName(*typed)) raw = static_cast<float>(*program);
+    }
     if (!raw) return kResultFalse;
     valueNormalized = static_cast<double>(*raw) / row->steps;
     return kResultOk;
@@ -402,7 +409,7 @@ tresult VST3_API Component::getProgramListInfo(int32 listIndex, ProgramListInfo&
 
 tresult VST3_API Component::getProgramName(ProgramListID listId, int32 programIndex, String128 name) {
     if (listId != kProgramListId || !isProgram(programIndex) || !name) return kInvalidArgument;
-    toString128(kFactoryPrograms[programIndex].name, name);
+    toString128(programListName(programIndex), name);
     return kResultOk;
 }
 
