@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "tests/support/allocation_counter.h"
 #include "tests/vst3/vst3_host.h"
 #include "tests/windows/host_script.h"
 
@@ -16,18 +17,18 @@ using namespace vst3host;
 
 // One process call on buffers of either sample size, mono or stereo.
 template <typename Sample>
-tresult processBlock(Plugin& plugin, std::vector<Sample*> inputs, std::vector<Sample*> outputs, int32 frames,
+tresult processBlock(Plugin& plugin, const std::vector<Sample*>& inputs, const std::vector<Sample*>& outputs, int32 frames,
                      IParameterChanges* changes = nullptr, uint64 inputSilence = 0, uint64* outputSilence = nullptr) {
     AudioBusBuffers inBus{}, outBus{};
     inBus.numChannels = static_cast<int32>(inputs.size());
     outBus.numChannels = static_cast<int32>(outputs.size());
     inBus.silenceFlags = inputSilence;
     if constexpr (sizeof(Sample) == 8) {
-        inBus.channelBuffers64 = inputs.data();
-        outBus.channelBuffers64 = outputs.data();
+        inBus.channelBuffers64 = const_cast<Sample**>(inputs.data());
+        outBus.channelBuffers64 = const_cast<Sample**>(outputs.data());
     } else {
-        inBus.channelBuffers32 = inputs.data();
-        outBus.channelBuffers32 = outputs.data();
+        inBus.channelBuffers32 = const_cast<Sample**>(inputs.data());
+        outBus.channelBuffers32 = const_cast<Sample**>(outputs.data());
     }
     ProcessData data{};
     data.symbolicSampleSize = sizeof(Sample) == 8 ? kSample64 : kSample32;
@@ -146,6 +147,30 @@ TEST(Vst3WideBlocks, NeedTheirSetupAndKeepSilenceFlags) {
     ASSERT_EQ(processBlock<double>(plugin, {in.data(), in.data()}, {outL.data(), outR.data()}, 256, nullptr, 0, &silence),
               kResultOk);
     EXPECT_EQ(silence, 0u);
+}
+
+// The 64-bit path converts through buffers made at setup: nothing is
+// allocated per block, mono or stereo.
+TEST(Vst3WideBlocks, AllocateNothingWhileProcessing) {
+    if (!allocations::counting()) GTEST_SKIP() << "allocation counting is off under the sanitizers";
+    Plugin stereo(bundle().factory()), mono(bundle().factory());
+    SpeakerArrangement monoIn = SpeakerArr::kMono, stereoOut = SpeakerArr::kStereo;
+    ASSERT_EQ(mono.processor->setBusArrangements(&monoIn, 1, &stereoOut, 1), kResultTrue);
+    start(stereo, kSample64, 512, 5);
+    start(mono, kSample64, 512, 5);
+    std::vector<double> inL = wideSignal(512, 0), inR = wideSignal(512, 1), outL(512), outR(512);
+    const std::vector<double*> stereoIn = {inL.data(), inR.data()}, monoIn1 = {inL.data()},
+                               outs = {outL.data(), outR.data()};
+    ParameterChanges changes;
+    const std::uint64_t before = allocations::onThisThread();
+    for (int block = 0; block < 32; ++block) {
+        changes.clear();
+        changes.add(3, 17, (block % 128) / 128.0);
+        changes.add(6, 300, block % 3 == 0 ? 1.0 : 0.0);
+        processBlock<double>(stereo, stereoIn, outs, 512, &changes, block % 2);
+        processBlock<double>(mono, monoIn1, outs, 512, &changes);
+    }
+    EXPECT_EQ(allocations::onThisThread(), before);
 }
 
 // --- Mono
