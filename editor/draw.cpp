@@ -38,70 +38,71 @@ constexpr unsigned char kDigitSegments[10] = {
 
 }  // namespace
 
-void SkinEditor::loadSkin() {
-    const auto load = [](int id) {
-        return static_cast<HBITMAP>(
-            LoadImageA(static_cast<HINSTANCE>(moduleInstance), MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, 0));
-    };
-    panelBitmap = load(panel::kPanelBitmapId);
-    knobStrip = load(panel::kKnobStripId);
-    tubeStrip = load(panel::kTubeStripId);
-    circuitStrip = load(panel::kCircuitStripId);
-}
-
 void SkinEditor::drawFrame(int8_t mode) {
     HDC dc = isOpen == 1 ? GetDC(window) : nullptr;
     if (!dc) {
         redrawMode = 0;
         return;
     }
-    if (mode == 1) BitBlt(backDc, 0, 0, kWidth, kHeight, panelDc, 0, 0, SRCCOPY);
+    const Skin& art = skin();
+    const int width = deviceWidth();
+    const int height = deviceHeight();
+    if (mode == 1) BitBlt(backDc, 0, 0, width, height, art.panelDc, 0, 0, SRCCOPY);
 
     if (dragMode == kDragAbout) {
-        if (mode == 2) BitBlt(backDc, 0, 0, kWidth, kHeight, panelDc, 0, panel::kAboutPanelY, SRCCOPY);
+        if (mode == 2)
+            BitBlt(backDc, 0, 0, width, height, art.panelDc, 0, panel::toDevice(panel::kAboutPanelY, scaleHalves),
+                   SRCCOPY);
     } else {
         drawControls(advanceFrame(shaper));
         drawReadout();
     }
 
-    BitBlt(dc, 0, 0, kWidth, kHeight, backDc, 0, 0, SRCCOPY);
+    BitBlt(dc, 0, 0, width, height, backDc, 0, 0, SRCCOPY);
     ReleaseDC(window, dc);
     redrawMode = 0;
 }
 
 void SkinEditor::drawControls(const FrameCells& cells) {
-    // Copies an area of the panel from `source` at (sourceX, sourceY).
-    const auto copy = [this](const Rect& area, HDC source, int sourceX, int sourceY) {
-        BitBlt(backDc, area.x, area.y, area.width, area.height, source, sourceX, sourceY, SRCCOPY);
+    const Skin& art = skin();
+    const int halves = scaleHalves;
+    const auto device = [halves](int v) { return panel::toDevice(v, halves); };
+    // Copies an area of the panel from `source` at device pixel (sourceX, sourceY).
+    const auto copy = [&](const Rect& area, HDC source, int sourceX, int sourceY) {
+        const Rect d = panel::toDevice(area, halves);
+        BitBlt(backDc, d.x, d.y, d.width, d.height, source, sourceX, sourceY, SRCCOPY);
     };
     // Masked sprite: the mask blackens the disc, the picture (black outside
     // the disc) is then OR-ed in. The seat is not restored first.
-    const auto sprite = [this](const Rect& area, HDC source, int maskX, int maskY, int pictureX, int pictureY) {
-        BitBlt(backDc, area.x, area.y, area.width, area.height, source, maskX, maskY, SRCAND);
-        BitBlt(backDc, area.x, area.y, area.width, area.height, source, pictureX, pictureY, SRCPAINT);
+    const auto sprite = [&](const Rect& area, HDC source, int maskX, int maskY, int pictureX, int pictureY) {
+        const Rect d = panel::toDevice(area, halves);
+        BitBlt(backDc, d.x, d.y, d.width, d.height, source, maskX, maskY, SRCAND);
+        BitBlt(backDc, d.x, d.y, d.width, d.height, source, pictureX, pictureY, SRCPAINT);
     };
     // An LED at `steps` of brightness from `row`, or its empty socket.
+    const int ledCell = panel::cellSize(panel::kLedSize, halves);
     const auto led = [&](const Rect& area, int steps, int row) {
         if (steps > 0) {
-            sprite(area, panelDc, panel::kLedMask.x, panel::kLedMask.y, panel::kLedSize * (steps - 1), row);
+            sprite(area, art.panelDc, device(panel::kLedMask.x), device(panel::kLedMask.y), ledCell * (steps - 1),
+                   device(row));
         } else {
-            copy(area, panelDc, area.x, area.y);
+            copy(area, art.panelDc, device(area.x), device(area.y));
         }
     };
 
     for (int k = 0; k < panel::kKnobCount; ++k) {
         const Rect& area = panel::kControls[k].area;
-        sprite(area, knobDc, 0, 0, area.width * cells.knob[k], 0);
+        sprite(area, art.knobDc, 0, 0, panel::cellSize(area.width, halves) * cells.knob[k], 0);
     }
     led(panel::kLevelLed, cells.levelLed, cells.levelRow);
 
     const Rect& tube = panel::kTube;
     if (cells.tube > 0) {
-        copy(tube, tubeDc, tube.width * (cells.tube - 1), 0);
+        copy(tube, art.tubeDc, panel::cellSize(tube.width, halves) * (cells.tube - 1), 0);
     } else {
-        copy(tube, panelDc, tube.x, tube.y);
+        copy(tube, art.panelDc, device(tube.x), device(tube.y));
     }
-    copy(panel::kCircuit, circuitDc, panel::kCircuit.width * cells.circuit, 0);
+    copy(panel::kCircuit, art.circuitDc, panel::cellSize(panel::kCircuit.width, halves) * cells.circuit, 0);
 
     for (int c = panel::kKnobCount; c < static_cast<int>(panel::kControls.size()); ++c) {
         const panel::Control& control = panel::kControls[c];
@@ -110,21 +111,33 @@ void SkinEditor::drawControls(const FrameCells& cells) {
     }
 }
 
+void SkinEditor::fillSegment(int x, int y, int width, int height) {
+    // Every stroke keeps one thickness at a scale, wherever it falls on the
+    // pixel grid: the size rounds up from the origin's pixel.
+    const int halves = scaleHalves;
+    const Rect& colour = panel::kSegmentColour;
+    BitBlt(backDc, panel::toDevice(x, halves), panel::toDevice(y, halves), (width * halves + 1) / 2,
+           (height * halves + 1) / 2, skin().panelDc, panel::toDevice(colour.x, halves),
+           panel::toDevice(colour.y, halves), SRCCOPY);
+}
+
 void SkinEditor::drawReadout() {
     const DisplayState& display = shaper.display;
-    const Rect& window = panel::kDisplay;
-    BitBlt(backDc, window.x, window.y, window.width, window.height, panelDc, window.x, window.y, SRCCOPY);
+    const Skin& art = skin();
+    const int halves = scaleHalves;
+    const Rect window = panel::toDevice(panel::kDisplay, halves);
+    BitBlt(backDc, window.x, window.y, window.width, window.height, art.panelDc, window.x, window.y, SRCCOPY);
     if (display.readoutText.empty()) return;
 
     const Rect& glyph = display.readoutKind == kReadoutIngain ? panel::kDecibelGlyph : panel::kPercentGlyph;
-    const Rect& unit = panel::kUnitGlyph;
-    BitBlt(backDc, unit.x, unit.y, unit.width, unit.height, panelDc, glyph.x, glyph.y, SRCCOPY);
+    const Rect unit = panel::toDevice(panel::kUnitGlyph, halves);
+    BitBlt(backDc, unit.x, unit.y, unit.width, unit.height, art.panelDc, panel::toDevice(glyph.x, halves),
+           panel::toDevice(glyph.y, halves), SRCCOPY);
 
-    const Rect& segment = panel::kSegmentColour;
     std::size_t i = 0;
     if (display.readoutText[0] == '-') {
         const Rect& bar = panel::kMinusBar;
-        BitBlt(backDc, bar.x, bar.y, bar.width, bar.height, panelDc, segment.x, segment.y, SRCCOPY);
+        fillSegment(bar.x, bar.y, bar.width, bar.height);
         i = 1;
     }
     // The pen moves only on digits; a point goes in the gap before the next one.
@@ -133,7 +146,7 @@ void SkinEditor::drawReadout() {
     for (; i <= ReadoutText::kCapacity; ++i) {
         const char c = display.readoutText[i];
         if (c == '.') {
-            BitBlt(backDc, pen, panel::kDecimalPointY, 1, 2, panelDc, segment.x, segment.y, SRCCOPY);
+            fillSegment(pen, panel::kDecimalPointY, 1, 2);
         } else if (c >= '0' && c <= '9') {
             drawDigit(c, n);
             ++n;
@@ -147,12 +160,10 @@ void SkinEditor::drawDigit(char c, int n) {
     if (c < '0' || c > '9' || n < 0 || n > 2) return;
     const int x0 = panel::kFirstDigitX + panel::kDigitPitch * n;
     const unsigned lit = kDigitSegments[c - '0'];
-    const Rect& colour = panel::kSegmentColour;
     for (int s = 0; s < 7; ++s) {
         if (lit & (1u << s)) {
             const Segment& segment = kSegments[s];
-            BitBlt(backDc, x0 + segment.dx, segment.y, segment.width, segment.height, panelDc, colour.x, colour.y,
-                   SRCCOPY);
+            fillSegment(x0 + segment.dx, segment.y, segment.width, segment.height);
         }
     }
 }

@@ -104,4 +104,51 @@ constexpr Rect kPercentGlyph{360, 168, 15, 13};
 constexpr Rect kDecibelGlyph{375, 168, 15, 13};
 constexpr int kAboutPanelY = 182;
 
+// ---------------------------------------------------------------------------
+// Drawing at a scale. The artwork exists at 1x, 1.5x and 2x, counted in
+// halves so that every size stays an integer. Panel coordinates stay the
+// language of the layout: a panel point x lies at device pixel
+// floor(x * halves / 2), and an area covers the pixels from its left edge's
+// to its right edge's, so areas that abut on the panel abut at every scale.
+// The artwork snaps each control to these pixels, which keeps a sprite's
+// cell and its seat in register.
+
+constexpr int kScaleHalves[] = {2, 3, 4};
+constexpr int kUnscaled = 2;
+
+constexpr bool isDrawnScale(int halves) { return halves == 2 || halves == 3 || halves == 4; }
+
+/// Device pixel of panel coordinate `v` (floor, also for negative `v`).
+constexpr int toDevice(int v, int halves) {
+    const int scaled = v * halves;
+    return scaled >= 0 ? scaled / 2 : -((1 - scaled) / 2);
+}
+
+/// Panel coordinate of device pixel `v`: the unit u whose pixels, from
+/// toDevice(u) up to toDevice(u + 1), hold it; so a control's first pixel
+/// hit-tests as the control, as it is drawn.
+constexpr int toPanel(int v, int halves) {
+    const int numerator = 2 * v + 1;
+    return numerator >= 0 ? numerator / halves : -((halves - 1 - numerator) / halves);
+}
+
+constexpr Rect toDevice(const Rect& area, int halves) {
+    const int x = toDevice(area.x, halves);
+    const int y = toDevice(area.y, halves);
+    return {x, y, toDevice(area.x + area.width, halves) - x, toDevice(area.y + area.height, halves) - y};
+}
+
+/// A strip cell's size at a scale; cell k lies at k times this.
+constexpr int cellSize(int size, int halves) { return toDevice(size, halves); }
+
+/// The resource id of a skin bitmap drawn at `halves`: 106 to 109 at 1x,
+/// 156 to 159 at 1.5x, 206 to 209 at 2x.
+constexpr int bitmapId(int unscaledId, int halves) { return unscaledId + (halves - kUnscaled) * 50; }
+
+static_assert(toDevice(77, 3) == 115 && toDevice(-1, 3) == -2 && toDevice(-1, 4) == -2);
+static_assert(toPanel(114, 3) == 76 && toPanel(115, 3) == 77 && toPanel(116, 3) == 77 && toPanel(-1, 3) == -1 &&
+              toPanel(-2, 4) == -1 && toPanel(559, 4) == 279 && toPanel(560, 4) == 280 && toPanel(-1, 2) == -1);
+static_assert(toDevice(kControls[3].area, 3).width == cellSize(48, 3), "a knob covers one strip cell at 1.5x");
+static_assert(toDevice(kTube, 3).height == cellSize(kTube.height, 3));
+
 }  // namespace panel

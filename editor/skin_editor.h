@@ -1,6 +1,11 @@
 // The skinned editor: a 500 x 140 child window drawn from four bitmaps on a
 // 50 ms timer, operated with the mouse. It reads the effect core's values and
 // display state, and tells its face of every change as an edit gesture.
+//
+// On a high-density screen the same panel is drawn from the artwork drawn at
+// 1.5x or 2x, in a window that much larger. Everything but the drawing works
+// in panel units: the mouse position is converted as it arrives, so hit
+// tests and drags behave alike at every scale.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +34,18 @@ public:
     /// Closes a window the host left open, so no timer tick outlives the editor.
     ~SkinEditor() override;
 
+    /// The drawn scale nearest to `factor` (in halves: 2, 3 or 4), ties going
+    /// up: a window a little large reads better than one a little small, and
+    /// every pixel stays one the artwork drew.
+    static int snapScale(double factor);
+    /// A host's scale for this editor (VST 3 content scale, CLAP, LV2); until
+    /// one is given the editor follows the desktop (display::scaleFor). An
+    /// open window is made again at the new size.
+    void setScale(double factor);
+    int scale() const { return scaleHalves; }
+    int deviceWidth() const { return panel::toDevice(kWidth, scaleHalves); }
+    int deviceHeight() const { return panel::toDevice(kHeight, scaleHalves); }
+
     int32_t queryRect(ERect** rect) override;
     int32_t openWindow(void* parent) override;
     void closeWindow() override;
@@ -42,10 +59,16 @@ public:
     void drawFrame(int8_t mode);
     /// One seven-segment digit of the readout at position `n` (0..2).
     void drawDigit(char c, int n);
-    static void loadSkin();
 
-    void onMouseMove(LPARAM position);
-    void onLeftDown(LPARAM position);
+    void onMouseMove(LPARAM position, WPARAM keys = 0);
+    void onLeftDown(LPARAM position, WPARAM keys = 0);
+    /// A second left press in quick succession: on a knob, its reset.
+    void onLeftDoubleClick(LPARAM position, WPARAM keys);
+    /// WM_MOUSEWHEEL: a notch (WHEEL_DELTA) is one raw step of the knob under
+    /// the pointer, a quarter of one with Shift.
+    void onWheel(WPARAM keys, LPARAM screenPosition);
+    /// The pointer left the window: no knob is hovered any more.
+    void onMouseLeave();
     void onLeftUp(LPARAM position);
     void onRightDown(LPARAM position);
     void onRightUp(LPARAM position);
@@ -75,6 +98,11 @@ public:
     float savedDrive = 0.0f;
     int8_t redrawMode = 1;
     int32_t isOpen = 0;
+    // Shift held during a drag: a quarter of the speed, measured from where
+    // the drag last changed speed.
+    bool fineDrag = false;
+    bool trackingLeave = false;
+    int32_t wheelRemainder = 0;  // wheel distance short of a step
 
 private:
     struct RawEdit {
@@ -86,17 +114,41 @@ private:
     /// whole change; then each is a gesture of its own.
     void click(std::initializer_list<RawEdit> changes);
     void endDrag();
+    /// The dragged knob's value for the pointer at `y`.
+    int dragValue(int y) const;
+    /// Puts a knob back to program 0's value, as one gesture.
+    void resetKnob(int32_t parameter);
+    /// False while nothing of the window can be seen: no frame is composed.
+    bool windowShown();
+    void decideScale();
+    void loadSkin(int halves);
+    void releaseSkin(int halves);
     void drawControls(const FrameCells& cells);
     void drawReadout();
+    /// A readout stroke at panel (x, y), in the segment colour.
+    void fillSegment(int x, int y, int width, int height);
 
-    // Shared by every editor of the process while any window is open.
+    int scaleHalves = panel::kUnscaled;
+    bool scaleGiven = false;   // by the host: the desktop is not asked
+    bool scaleDecided = false;  // asked since the window last closed
+    ERect rect{0, 0, kHeight, kWidth};
+
+    // The artwork at one scale, shared by every editor of the process that
+    // has a window open at that scale.
+    struct Skin {
+        int32_t users = 0;
+        HBITMAP panel = nullptr;
+        HBITMAP knob = nullptr;
+        HBITMAP tube = nullptr;
+        HBITMAP circuit = nullptr;
+        HDC panelDc = nullptr;
+        HDC knobDc = nullptr;
+        HDC tubeDc = nullptr;
+        HDC circuitDc = nullptr;
+    };
+    static Skin& skinAt(int halves) { return skins[halves - panel::kUnscaled]; }
+    const Skin& skin() const { return skins[scaleHalves - panel::kUnscaled]; }
+
     static inline int32_t openCount = 0;
-    static inline HBITMAP panelBitmap = nullptr;
-    static inline HBITMAP knobStrip = nullptr;
-    static inline HBITMAP tubeStrip = nullptr;
-    static inline HBITMAP circuitStrip = nullptr;
-    static inline HDC panelDc = nullptr;
-    static inline HDC knobDc = nullptr;
-    static inline HDC tubeDc = nullptr;
-    static inline HDC circuitDc = nullptr;
+    static Skin skins[3];
 };

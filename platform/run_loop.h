@@ -25,7 +25,7 @@ public:
 };
 inline int eventDescriptor(HWND) { return -1; }
 inline void handleEvents(HWND) {}
-inline void fireDueTimers(HWND) {}
+inline int fireDueTimers(HWND) { return -1; }
 
 #else
 
@@ -42,8 +42,9 @@ private:
 inline int eventDescriptor(HWND window) { return x11face::eventDescriptor(window); }
 /// Whenever the descriptor is readable: delivers the waiting input.
 inline void handleEvents(HWND window) { x11face::handleEvents(window); }
-/// From the run loop's timer: fires the window's timers that are due.
-inline void fireDueTimers(HWND window) { x11face::fireDueTimers(window); }
+/// From the run loop's timer: fires the window's timers that are due and
+/// answers the milliseconds until the next one (-1: none).
+inline int fireDueTimers(HWND window) { return x11face::fireDueTimers(window); }
 
 #endif
 

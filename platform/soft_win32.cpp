@@ -43,12 +43,14 @@ struct Window {
     HWND parent = nullptr;  // opaque: may be another system's window id
     DWORD style = 0;
     HBRUSH background = nullptr;
+    UINT classStyle = 0;
     LONG_PTR userData = 0;
     Image surface;
     std::map<UINT_PTR, Timer> timers;
     bool invalid = false;  // waits for WM_PAINT, as a newly shown window does
     bool destroying = false;
     bool dirty = false;  // drawn into since it was last shown
+    bool trackingLeave = false;  // TrackMouseEvent(TME_LEAVE) asked for the next leave
     // Set when the window lives inside an X11 window: its paints and timers
     // are then delivered by real time, not by advance().
     x11face::EmbeddingPtr embedding;
@@ -67,6 +69,7 @@ struct Dc {
 
 struct WindowClass {
     std::string name;
+    UINT style = 0;
     WNDPROC proc = nullptr;
     HINSTANCE instance = nullptr;
     HBRUSH background = nullptr;
@@ -297,8 +300,8 @@ ATOM RegisterClassA(const WNDCLASSA* windowClass) {
         if (existing.instance == windowClass->hInstance && sameName(existing.name, windowClass->lpszClassName))
             return 0;
     }
-    s.classes.push_back(WindowClass{windowClass->lpszClassName, windowClass->lpfnWndProc, windowClass->hInstance,
-                                    windowClass->hbrBackground});
+    s.classes.push_back(WindowClass{windowClass->lpszClassName, windowClass->style, windowClass->lpfnWndProc,
+                                    windowClass->hInstance, windowClass->hbrBackground});
     return s.nextAtom++;
 }
 
@@ -341,6 +344,7 @@ HWND CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR windowName, DWO
     window.parent = parent;
     window.style = style;
     window.background = windowClass->background;
+    window.classStyle = windowClass->style;
     window.surface = blankImage(width, height);
     window.invalid = (style & WS_VISIBLE) != 0;
     window.embedding = std::move(embedding);
@@ -441,6 +445,65 @@ BOOL KillTimer(HWND handle, UINT_PTR id) {
     const uilock::Guard guard;
     Window* window = findWindow(handle);
     return window && window->timers.erase(id) == 1 ? TRUE : FALSE;
+}
+
+BOOL IsWindowVisible(HWND handle) {
+    const uilock::Guard guard;
+    const Window* window = findWindow(handle);
+    if (!window || !(window->style & WS_VISIBLE)) return FALSE;
+    return !window->embedding || x11face::viewable(*window->embedding) ? TRUE : FALSE;
+}
+
+BOOL ShowWindow(HWND handle, int command) {
+    const uilock::Guard guard;
+    Window* window = findWindow(handle);
+    if (!window) return FALSE;
+    const BOOL wasVisible = (window->style & WS_VISIBLE) ? TRUE : FALSE;
+    if (command == SW_HIDE) {
+        window->style &= ~WS_VISIBLE;
+    } else {
+        window->style |= WS_VISIBLE;
+        if (!wasVisible) window->invalid = true;  // uncovered: it paints again
+    }
+    if (window->embedding) x11face::setMapped(*window->embedding, (window->style & WS_VISIBLE) != 0);
+    return wasVisible;
+}
+
+int GetClipBox(HDC dcHandle, RECT* rect) {
+    const uilock::Guard guard;
+    const Dc* dc = findDc(dcHandle);
+    if (!dc || !rect) return 0;
+    *rect = RECT{0, 0, 0, 0};
+    const Image* surface = surfaceOf(dcHandle);
+    if (!surface) return 0;
+    if (dc->window) {
+        const Window& window = state().windows.at(dc->window);
+        if (!(window.style & WS_VISIBLE) || (window.embedding && !x11face::viewable(*window.embedding)))
+            return NULLREGION;
+    }
+    *rect = RECT{0, 0, surface->width, surface->height};
+    return SIMPLEREGION;
+}
+
+BOOL ScreenToClient(HWND handle, POINT* point) {
+    const uilock::Guard guard;
+    const Window* window = findWindow(handle);
+    if (!window || !point) return FALSE;
+    if (window->embedding) {
+        const POINT origin = x11face::screenOrigin(*window->embedding);
+        point->x -= origin.x;
+        point->y -= origin.y;
+    }
+    return TRUE;
+}
+
+BOOL TrackMouseEvent(TRACKMOUSEEVENT* request) {
+    const uilock::Guard guard;
+    if (!request || request->cbSize != sizeof(TRACKMOUSEEVENT)) return FALSE;
+    Window* window = findWindow(request->hwndTrack);
+    if (!window) return FALSE;
+    window->trackingLeave = (request->dwFlags & TME_LEAVE) != 0;
+    return TRUE;
 }
 
 HWND SetCapture(HWND handle) {
@@ -806,6 +869,20 @@ x11face::Embedding* embeddingOf(HWND handle) {
     const uilock::Guard guard;
     Window* window = findWindow(handle);
     return window ? window->embedding.get() : nullptr;
+}
+
+UINT classStyle(HWND handle) {
+    const uilock::Guard guard;
+    const Window* window = findWindow(handle);
+    return window ? window->classStyle : 0;
+}
+
+bool takeLeaveRequest(HWND handle) {
+    const uilock::Guard guard;
+    Window* window = findWindow(handle);
+    if (!window || !window->trackingLeave) return false;
+    window->trackingLeave = false;
+    return true;
 }
 
 void deliverPaint(HWND handle) {

@@ -67,6 +67,25 @@ using LPVOID = void*;
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
 
+struct POINT {
+    LONG x;
+    LONG y;
+};
+
+struct RECT {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+};
+
+struct TRACKMOUSEEVENT {
+    DWORD cbSize;
+    DWORD dwFlags;
+    HWND hwndTrack;
+    DWORD dwHoverTime;
+};
+
 struct WNDCLASSA {
     UINT style;
     WNDPROC lpfnWndProc;
@@ -94,6 +113,10 @@ struct WNDCLASSA {
 // Signed client coordinates: negative while the mouse is captured outside.
 #define GET_X_LPARAM(lp) (static_cast<int>(static_cast<short>(LOWORD(lp))))
 #define GET_Y_LPARAM(lp) (static_cast<int>(static_cast<short>(HIWORD(lp))))
+// WM_MOUSEWHEEL: the signed distance in the high word, the key state in the low.
+#define GET_WHEEL_DELTA_WPARAM(wp) (static_cast<short>(HIWORD(wp)))
+#define GET_KEYSTATE_WPARAM(wp) (LOWORD(wp))
+constexpr int WHEEL_DELTA = 120;
 
 // Key-state bits in the wParam of mouse messages.
 constexpr WPARAM MK_LBUTTON = 0x0001;
@@ -113,7 +136,19 @@ constexpr UINT WM_MOUSEMOVE = 0x0200;
 constexpr UINT WM_LBUTTONDOWN = 0x0201;
 constexpr UINT WM_LBUTTONUP = 0x0202;
 constexpr UINT WM_RBUTTONDOWN = 0x0204;
+constexpr UINT WM_LBUTTONDBLCLK = 0x0203;
 constexpr UINT WM_RBUTTONUP = 0x0205;
+constexpr UINT WM_RBUTTONDBLCLK = 0x0206;
+constexpr UINT WM_MOUSEWHEEL = 0x020A;
+constexpr UINT WM_MOUSELEAVE = 0x02A3;
+
+constexpr UINT CS_DBLCLKS = 0x0008;
+constexpr DWORD TME_LEAVE = 0x00000002;
+constexpr int SW_HIDE = 0;
+constexpr int SW_SHOW = 5;
+// GetClipBox answers
+constexpr int NULLREGION = 1;
+constexpr int SIMPLEREGION = 2;
 
 constexpr DWORD WS_CHILD = 0x40000000;
 constexpr DWORD WS_VISIBLE = 0x10000000;
@@ -141,6 +176,18 @@ LONG_PTR GetWindowLongPtrA(HWND window, int index);
 UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT milliseconds, TIMERPROC proc);
 BOOL KillTimer(HWND window, UINT_PTR id);
 
+/// Visible as Win32 means it (WS_VISIBLE), and for a window shown in X11
+/// also viewable there: mapped, with every ancestor mapped.
+BOOL IsWindowVisible(HWND window);
+BOOL ShowWindow(HWND window, int command);
+/// NULLREGION when nothing of the window can be seen (hidden, unmapped or
+/// fully covered in X11), else SIMPLEREGION with the client rectangle.
+int GetClipBox(HDC dc, RECT* rect);
+/// Client coordinates of a screen point: a window shown in X11 knows its
+/// place on the screen from the last pointer event; others sit at the origin.
+BOOL ScreenToClient(HWND window, POINT* point);
+/// TME_LEAVE: one WM_MOUSELEAVE when the pointer next leaves the window.
+BOOL TrackMouseEvent(TRACKMOUSEEVENT* request);
 HWND SetCapture(HWND window);
 BOOL ReleaseCapture();
 HWND GetCapture();

@@ -32,6 +32,15 @@ void present(Embedding& embedding, const softwin::Image& surface);
 /// The window's timers changed: its event thread looks at them again.
 void timersChanged(Embedding& embedding);
 
+/// False when nothing of the X11 window can be seen: it or an ancestor is
+/// unmapped, or it is fully covered. Asks the server (one round trip). A
+/// window no longer shown answers true: its frames still go to memory.
+bool viewable(Embedding& embedding);
+/// Maps or unmaps the X11 window (ShowWindow).
+void setMapped(Embedding& embedding, bool mapped);
+/// Where the window's origin lay on the screen at the last pointer event.
+POINT screenOrigin(const Embedding& embedding);
+
 }  // namespace x11face
 
 namespace softwin::embedded {
@@ -40,6 +49,12 @@ using Clock = std::chrono::steady_clock;
 
 /// The embedding of a live window, or null.
 x11face::Embedding* embeddingOf(HWND window);
+
+/// The style of the window's class (CS_DBLCLKS decides about double clicks).
+UINT classStyle(HWND window);
+
+/// True, once, when the window asked for a WM_MOUSELEAVE (TrackMouseEvent).
+bool takeLeaveRequest(HWND window);
 
 /// Delivers WM_PAINT if the window waits for one.
 void deliverPaint(HWND window);

@@ -36,13 +36,30 @@ thread_local Drive creationDrive = Drive::ownThread;
 
 constexpr std::uint32_t kEventMask = XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_BUTTON_PRESS |
                                      XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION |
-                                     XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+                                     XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_LEAVE_WINDOW |
+                                     XCB_EVENT_MASK_VISIBILITY_CHANGE;
+
+// Two presses of a button this close in time and place make a double click
+// (the Win32 defaults: 500 ms, a 4 x 4 pixel box).
+constexpr std::uint32_t kDoubleClickMilliseconds = 500;
+constexpr int kDoubleClickReach = 2;
 
 // What an X11 event means to the window; message 0 stands for an exposure.
 struct Input {
     UINT message;
     WPARAM keys;
     LPARAM position;
+    bool secondClick = false;  // a press that completes a double click
+    bool pointer = false;      // carries where the window lies on the screen
+    std::int16_t originX = 0;
+    std::int16_t originY = 0;
+};
+
+struct Press {
+    std::uint8_t button = 0;
+    xcb_timestamp_t time = 0;
+    std::int16_t x = 0;
+    std::int16_t y = 0;
 };
 
 template <typename T>
@@ -74,6 +91,9 @@ struct Link {
     // the host may have destroyed its window before closing the editor.
     std::atomic<bool> windowGone{false};
     std::atomic<bool> connectionLost{false};
+    std::atomic<bool> fullyCovered{false};
+    Press lastPress;        // the event thread's or the caller's, while collecting
+    POINT screenOrigin{};   // under the user-interface lock
 
     Link() = default;
     Link(const Link&) = delete;
@@ -125,26 +145,69 @@ void translate(Link& link, const xcb_generic_event_t& event, std::vector<Input>&
     case XCB_BUTTON_RELEASE: {
         const auto& button = reinterpret_cast<const xcb_button_press_event_t&>(event);
         const bool press = (event.response_type & 0x7f) == XCB_BUTTON_PRESS;
-        // Left and right only: the middle button and the wheel (4 to 7) mean nothing here.
+        if (button.event != link.window) break;
+        Input input{0, 0, packPosition(button.event_x, button.event_y)};
+        input.pointer = true;
+        input.originX = static_cast<std::int16_t>(button.root_x - button.event_x);
+        input.originY = static_cast<std::int16_t>(button.root_y - button.event_y);
+        // The wheel is buttons 4 (away from the user) and 5; 6 and 7 (sideways)
+        // and the middle button mean nothing here. Win32 gives the wheel's
+        // position in screen coordinates.
+        if (button.detail == 4 || button.detail == 5) {
+            if (!press) break;
+            const int delta = button.detail == 4 ? WHEEL_DELTA : -WHEEL_DELTA;
+            input.message = WM_MOUSEWHEEL;
+            input.keys = static_cast<DWORD>(MAKELONG(keysOf(button.state), delta));
+            input.position = packPosition(button.root_x, button.root_y);
+            inbox.push_back(input);
+            break;
+        }
         WPARAM bit = 0;
-        UINT message = 0;
         if (button.detail == 1) {
             bit = MK_LBUTTON;
-            message = press ? WM_LBUTTONDOWN : WM_LBUTTONUP;
+            input.message = press ? WM_LBUTTONDOWN : WM_LBUTTONUP;
         } else if (button.detail == 3) {
             bit = MK_RBUTTON;
-            message = press ? WM_RBUTTONDOWN : WM_RBUTTONUP;
+            input.message = press ? WM_RBUTTONDOWN : WM_RBUTTONUP;
         }
-        if (message == 0 || button.event != link.window) break;
+        if (input.message == 0) break;
         // X11 reports the state before the event, Win32 the state after it.
-        const WPARAM keys = press ? (keysOf(button.state) | bit) : (keysOf(button.state) & ~bit);
-        inbox.push_back({message, keys, packPosition(button.event_x, button.event_y)});
+        input.keys = press ? (keysOf(button.state) | bit) : (keysOf(button.state) & ~bit);
+        if (press) {
+            const Press& last = link.lastPress;
+            input.secondClick = last.button == button.detail && button.time - last.time <= kDoubleClickMilliseconds &&
+                                std::abs(button.event_x - last.x) <= kDoubleClickReach &&
+                                std::abs(button.event_y - last.y) <= kDoubleClickReach;
+            // A third press starts over, as on Win32.
+            link.lastPress = input.secondClick ? Press{}
+                                               : Press{button.detail, button.time, button.event_x, button.event_y};
+        }
+        inbox.push_back(input);
         break;
     }
     case XCB_MOTION_NOTIFY: {
         const auto& motion = reinterpret_cast<const xcb_motion_notify_event_t&>(event);
-        if (motion.event == link.window)
-            inbox.push_back({WM_MOUSEMOVE, keysOf(motion.state), packPosition(motion.event_x, motion.event_y)});
+        if (motion.event != link.window) break;
+        Input input{WM_MOUSEMOVE, keysOf(motion.state), packPosition(motion.event_x, motion.event_y)};
+        input.pointer = true;
+        input.originX = static_cast<std::int16_t>(motion.root_x - motion.event_x);
+        input.originY = static_cast<std::int16_t>(motion.root_y - motion.event_y);
+        inbox.push_back(input);
+        break;
+    }
+    case XCB_LEAVE_NOTIFY: {
+        // Into a window of ours there is nothing (we have no children), so
+        // every leave is the pointer going elsewhere, also when a button
+        // released outside ends the implicit grab.
+        const auto& leave = reinterpret_cast<const xcb_leave_notify_event_t&>(event);
+        if (leave.event == link.window && leave.detail != XCB_NOTIFY_DETAIL_INFERIOR)
+            inbox.push_back({WM_MOUSELEAVE, 0, 0});
+        break;
+    }
+    case XCB_VISIBILITY_NOTIFY: {
+        const auto& visibility = reinterpret_cast<const xcb_visibility_notify_event_t&>(event);
+        if (visibility.window == link.window)
+            link.fullyCovered = visibility.state == XCB_VISIBILITY_FULLY_OBSCURED;
         break;
     }
     case XCB_DESTROY_NOTIFY: {
@@ -185,13 +248,19 @@ void putImage(Link& link) {
 // Under the user-interface lock.
 void deliver(Link& link, const std::vector<Input>& inbox) {
     for (const Input& input : inbox) {
-        if (input.message == 0) {
+        if (input.pointer) link.screenOrigin = POINT{input.originX, input.originY};
+        UINT message = input.message;
+        if (message == 0) {
             // Show the last frame again at once; WM_PAINT asks for a full one.
             softwin::invalidate(link.owner);
             putImage(link);
-        } else {
-            softwin::sendMessage(link.owner, input.message, input.keys, input.position);
+            continue;
         }
+        if (message == WM_MOUSELEAVE && !softwin::embedded::takeLeaveRequest(link.owner)) continue;
+        if (input.secondClick && (softwin::embedded::classStyle(link.owner) & CS_DBLCLKS)) {
+            message = message == WM_LBUTTONDOWN ? WM_LBUTTONDBLCLK : WM_RBUTTONDBLCLK;
+        }
+        softwin::sendMessage(link.owner, message, input.keys, input.position);
     }
     softwin::embedded::deliverPaint(link.owner);
 }
@@ -435,6 +504,30 @@ void present(Embedding& embedding, const softwin::Image& surface) {
 
 void timersChanged(Embedding& embedding) { wake(*embedding.link); }
 
+bool viewable(Embedding& embedding) {
+    Link& link = *embedding.link;
+    if (!link.shown()) return true;
+    if (link.fullyCovered) return false;
+    xcb_connection_t* c = link.connection;
+    const Reply<xcb_get_window_attributes_reply_t> attributes(
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, link.window), nullptr));
+    // No answer: the window went away under us; the error arrives as an event.
+    return !attributes || attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+}
+
+void setMapped(Embedding& embedding, bool mapped) {
+    Link& link = *embedding.link;
+    if (!link.shown()) return;
+    if (mapped) {
+        xcb_map_window(link.connection, link.window);
+    } else {
+        xcb_unmap_window(link.connection, link.window);
+    }
+    xcb_flush(link.connection);
+}
+
+POINT screenOrigin(const Embedding& embedding) { return embedding.link->screenOrigin; }
+
 // ---- the caller-driven mode
 
 DriveScope::DriveScope(Drive drive) : previous_(creationDrive) { creationDrive = drive; }
@@ -474,7 +567,9 @@ int fireDueTimers(HWND window) {
     std::vector<Input> inbox;
     collect(*link, inbox, false);
     deliver(*link, inbox);
-    const Clock::time_point now = Clock::now();
+    // A run loop's timer may come a little early; a tick that is nearly due
+    // fires now rather than after another round of the loop.
+    const Clock::time_point now = Clock::now() + std::chrono::milliseconds(kEarlyMilliseconds);
     return millisecondsUntil(softwin::embedded::fireDueTimers(window, now), now);
 }
 

@@ -65,7 +65,8 @@ void handleEvents(HWND window);
 /// For a Drive::byCaller window: fires the timers that are due by the steady
 /// clock (missed periods merge into one WM_TIMER, as on Win32) and answers
 /// the milliseconds until the next one is due; -1 when it has none or is not
-/// such a window.
+/// such a window. A timer due within kEarlyMilliseconds fires now.
+constexpr int kEarlyMilliseconds = 2;
 int fireDueTimers(HWND window);
 
 /// True while the window's frames reach an X11 window: false for windows of

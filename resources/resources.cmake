@@ -1,15 +1,22 @@
-# The four skin bitmaps, ids 106 to 109, built into the library.
+# The skin bitmaps, built into the library: the four of each scale, ids 106
+# to 109 at 1x, 156 to 159 at 1.5x and 206 to 209 at 2x (panel::bitmapId).
 # Windows: a resource script compiled by windres. Elsewhere: the files are
 # assembled into the platform library with .incbin, and the software window layer's
 # LoadImageA finds them through softwin::embeddedBitmaps().
-set(VARNOX_BITMAPS 106 panel 107 knob 108 tube 109 circuit)
+set(VARNOX_BITMAPS
+  106 panel 107 knob 108 tube 109 circuit
+  156 panel@1.5x 157 knob@1.5x 158 tube@1.5x 159 circuit@1.5x
+  206 panel@2x 207 knob@2x 208 tube@2x 209 circuit@2x)
 
 if(WIN32)
   enable_language(RC)
   add_library(varnox_resources_rc OBJECT ${CMAKE_CURRENT_LIST_DIR}/varnox.rc)
   target_include_directories(varnox_resources_rc PRIVATE ${CMAKE_CURRENT_LIST_DIR})
   set(_deps)
-  foreach(_name panel knob tube circuit)
+  list(LENGTH VARNOX_BITMAPS _count)
+  math(EXPR _last "${_count} - 1")
+  foreach(_j RANGE 1 ${_last} 2)
+    list(GET VARNOX_BITMAPS ${_j} _name)
     list(APPEND _deps ${CMAKE_CURRENT_LIST_DIR}/${_name}.bmp)
   endforeach()
   set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/varnox.rc PROPERTIES OBJECT_DEPENDS "${_deps}")

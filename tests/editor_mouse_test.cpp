@@ -11,23 +11,12 @@ namespace {
 
 using Sent = std::vector<std::pair<int32_t, float>>;
 
-class EditorMouse : public EditorFixture {
+class EditorMouse : public OpenEditorFixture {
 protected:
-    void SetUp() override {
-        EditorFixture::SetUp();
-        window = open();
-        tick();
-        host.clear();
-    }
-    void TearDown() override {
-        close();
-        EditorFixture::TearDown();
-    }
     void setRaw(int32_t index, float rawValue) {
         instance->set(index, rawValue / (index >= kTimesTwo ? 1.0f : 128.0f));
         host.clear();
     }
-    HWND window = nullptr;
 };
 
 TEST_F(EditorMouse, KnobFollowsTheVerticalDistanceFromThePress) {

@@ -352,6 +352,19 @@ void Component::closeEditor() {
     handOverEdits();
 }
 
+vst3::ViewRect Component::editorSize() const {
+    const uilock::Guard guard;
+    // Asking for the rectangle settles the scale (the desktop's, until the host gives one).
+    ERect* rect = nullptr;
+    editor->queryRect(&rect);
+    return vst3::ViewRect{0, 0, rect->right, rect->bottom};
+}
+
+void Component::setEditorScale(double factor) {
+    const uilock::Guard guard;
+    editor->setScale(factor);
+}
+
 HWND Component::editorWindow() const {
     const uilock::Guard guard;
     return editor->isOpen == 1 ? editor->window : nullptr;

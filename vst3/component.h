@@ -13,6 +13,7 @@
 #include "core/effect_core.h"
 #include "platform/vst3/audio.h"
 #include "platform/vst3/editing.h"
+#include "platform/vst3/view.h"
 #include "platform/win32.h"
 #include "util/relaxed.h"
 #include "vst3/host_edits.h"
@@ -119,6 +120,10 @@ public:
     bool openEditor(void* parent, bool byRunLoop);
     void closeEditor();
     HWND editorWindow() const;
+    /// The editor's size at its scale; the scale a host gives (VST 3
+    /// content scale) takes effect at the next opening.
+    vst3::ViewRect editorSize() const;
+    void setEditorScale(double factor);
     /// The view that has the editor open, if any; set by the view itself.
     EditorView* editorOwner = nullptr;
     /// Hands the editor's pending edits to the host, when called on the

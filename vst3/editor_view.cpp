@@ -11,9 +11,10 @@ namespace vst3face {
 using namespace vst3;
 
 namespace {
-// The run loop's timer only asks the window which of its timers are due; a
-// period well under the editor's 50 ms keeps the ticks at their rate.
-constexpr TimerInterval kRunLoopMilliseconds = 10;
+// Until the window says when its first tick is due.
+constexpr int kFirstTimerMilliseconds = 50;
+// A host timer this close to the editor's next tick is left as it is.
+constexpr TimerInterval kTimerSlack = 2;
 }  // namespace
 
 EditorView::EditorView(Component& owner) : component(owner) { component.addRef(); }
@@ -24,7 +25,7 @@ EditorView::~EditorView() {
 }
 
 tresult VST3_API EditorView::queryInterface(const TUID iid, void** obj) {
-    return answerQuery<IPlugView, ITimerHandler, IEventHandler>(this, iid, obj);
+    return answerQuery<IPlugView, IPlugViewContentScaleSupport, ITimerHandler, IEventHandler>(this, iid, obj);
 }
 
 uint32 VST3_API EditorView::addRef() { return ++references; }
@@ -46,6 +47,7 @@ tresult VST3_API EditorView::attached(void* parent, FIDString type) {
     // Where the host offers its run loop, the window's input and ticks come
     // through it, on the host's user-interface thread, as Linux hosts expect.
     connectRunLoop();
+    parentWindow = parent;
     if (!component.openEditor(parent, runLoop != nullptr)) {
         disconnectRunLoop();
         return kResultFalse;
@@ -54,7 +56,8 @@ tresult VST3_API EditorView::attached(void* parent, FIDString type) {
 
     window = component.editorWindow();
     if (runLoop && window) {
-        runLoopTimer = runLoop->registerTimer(this, kRunLoopMilliseconds) == kResultOk;
+        const int firstTick = runloop::fireDueTimers(window);
+        scheduleTimer(firstTick >= 0 ? firstTick : kFirstTimerMilliseconds);
         const int fd = runloop::eventDescriptor(window);
         // The host's run loop calls onFDIsSet when the window's connection has input.
         if (fd >= 0) watchingDescriptor = runLoop->registerEventHandler(this, fd) == kResultOk;
@@ -83,15 +86,28 @@ void EditorView::disconnectRunLoop() {
     if (!runLoop) return;
     if (runLoopTimer) runLoop->unregisterTimer(this);
     runLoopTimer = false;
+    timerInterval = 0;
     if (watchingDescriptor) runLoop->unregisterEventHandler(this);
     watchingDescriptor = false;
     runLoop->release();
     runLoop = nullptr;
 }
 
+// The host's timer is set for the editor's next tick, so the loop wakes
+// once a tick rather than polling.
+void EditorView::scheduleTimer(int milliseconds) {
+    if (!runLoop) return;
+    const TimerInterval wanted = static_cast<TimerInterval>(milliseconds < 1 ? 1 : milliseconds);
+    if (runLoopTimer && wanted + kTimerSlack >= timerInterval && wanted <= timerInterval + kTimerSlack) return;
+    if (runLoopTimer) runLoop->unregisterTimer(this);
+    runLoopTimer = runLoop->registerTimer(this, wanted) == kResultOk;
+    timerInterval = runLoopTimer ? wanted : 0;
+}
+
 void VST3_API EditorView::onTimer() {
-    // The editor's 50 ms tick, when it is due.
-    if (window) runloop::fireDueTimers(window);
+    if (!window) return;
+    const int next = runloop::fireDueTimers(window);
+    if (next >= 0) scheduleTimer(next);
 }
 
 void VST3_API EditorView::onFDIsSet(FileDescriptor /*fd*/) {
@@ -104,8 +120,22 @@ tresult VST3_API EditorView::onKeyUp(char16, int16, int16) { return kResultFalse
 
 tresult VST3_API EditorView::getSize(ViewRect* size) {
     if (!size) return kInvalidArgument;
-    *size = ViewRect{0, 0, SkinEditor::kWidth, SkinEditor::kHeight};
+    *size = component.editorSize();
     return kResultOk;
+}
+
+tresult VST3_API EditorView::setContentScaleFactor(ScaleFactor factor) {
+    if (!(factor > 0.0f)) return kInvalidArgument;
+    const ViewRect before = component.editorSize();
+    const bool open = component.editorOwner == this;
+    void* parent = parentWindow;
+    // An open editor is made again at the new size, in the same parent.
+    if (open) removed();
+    component.setEditorScale(factor);
+    if (open) attached(parent, kPlatformTypeNative);
+    ViewRect after = component.editorSize();
+    if (frame && (after.right != before.right || after.bottom != before.bottom)) frame->resizeView(this, &after);
+    return kResultTrue;
 }
 
 tresult VST3_API EditorView::onSize(ViewRect* newSize) { return newSize ? kResultOk : kInvalidArgument; }
@@ -121,8 +151,9 @@ tresult VST3_API EditorView::canResize() { return kResultFalse; }
 
 tresult VST3_API EditorView::checkSizeConstraint(ViewRect* rect) {
     if (!rect) return kInvalidArgument;
-    rect->right = rect->left + SkinEditor::kWidth;
-    rect->bottom = rect->top + SkinEditor::kHeight;
+    const ViewRect size = component.editorSize();
+    rect->right = rect->left + size.right;
+    rect->bottom = rect->top + size.bottom;
     return kResultTrue;
 }
 

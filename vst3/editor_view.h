@@ -1,6 +1,6 @@
 // The editor as a VST 3 view: the same 500 x 140 editor the VST 2 face opens,
 // in the host's window (an X11 window on Linux, an HWND on Windows), not
-// resizable. The editor's gestures reach the host through the component.
+// resizable by the user; drawn at the host's content scale. The editor's gestures reach the host through the component.
 #pragma once
 
 #include <atomic>
@@ -12,7 +12,10 @@ namespace vst3face {
 
 class Component;
 
-class EditorView final : public vst3::IPlugView, public vst3::ITimerHandler, public vst3::IEventHandler {
+class EditorView final : public vst3::IPlugView,
+                         public vst3::IPlugViewContentScaleSupport,
+                         public vst3::ITimerHandler,
+                         public vst3::IEventHandler {
 public:
     explicit EditorView(Component& component);
     EditorView(const EditorView&) = delete;
@@ -37,6 +40,9 @@ public:
     vst3::tresult VST3_API canResize() override;
     vst3::tresult VST3_API checkSizeConstraint(vst3::ViewRect* rect) override;
 
+    // IPlugViewContentScaleSupport: drawn at the nearest of 1x, 1.5x and 2x.
+    vst3::tresult VST3_API setContentScaleFactor(ScaleFactor factor) override;
+
     // ITimerHandler and IEventHandler: the host's run loop (Linux).
     void VST3_API onTimer() override;
     void VST3_API onFDIsSet(vst3::FileDescriptor fd) override;
@@ -45,12 +51,16 @@ private:
     ~EditorView();
     void connectRunLoop();
     void disconnectRunLoop();
+    /// (Re)registers the run loop's timer to fire `milliseconds` from now.
+    void scheduleTimer(int milliseconds);
+    void* parentWindow = nullptr;
 
     std::atomic<vst3::uint32> references{1};
     Component& component;  // counted: it lives while we do; while attached, its editorOwner is this
     vst3::IPlugFrame* frame = nullptr;  // the host's, not counted: it outlives the attachment
     vst3::IRunLoop* runLoop = nullptr;
     bool runLoopTimer = false;
+    vst3::TimerInterval timerInterval = 0;  // as registered: until the editor's next tick
     bool watchingDescriptor = false;
     HWND window = nullptr;
 };

@@ -51,6 +51,18 @@ protected:
     ~IPlugFrame() = default;
 };
 
+/// Asked of the view: the host says how much larger than a standard screen
+/// to draw (Windows, and Linux hosts that know the desktop's scale).
+class IPlugViewContentScaleSupport : public FUnknown {
+public:
+    using ScaleFactor = float;
+    virtual tresult VST3_API setContentScaleFactor(ScaleFactor factor) = 0;
+    static constexpr Uid iid = Uid::of(0x65ED9690, 0x8AC44525, 0x8AADEF7A, 0x72EA703F);
+
+protected:
+    ~IPlugViewContentScaleSupport() = default;
+};
+
 // The run loop interfaces are Linux's; declared everywhere so that code
 // asking a frame for them needs no conditionals (other hosts answer no).
 using TimerInterval = uint64;

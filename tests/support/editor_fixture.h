@@ -63,3 +63,19 @@ protected:
     std::size_t gdiBefore = 0;
     std::size_t windowsBefore = 0;
 };
+
+/// The editor open and drawn once, with the host's calls so far forgotten.
+class OpenEditorFixture : public EditorFixture {
+protected:
+    void SetUp() override {
+        EditorFixture::SetUp();
+        window = open();
+        tick();
+        host.clear();
+    }
+    void TearDown() override {
+        close();
+        EditorFixture::TearDown();
+    }
+    HWND window = nullptr;
+};

@@ -10,6 +10,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/vst3/vst3_host.h"
@@ -148,20 +149,24 @@ TEST(Vst3Presets, LoadingOneGivesWhatSelectingItsProgramGives) {
 #endif
 
 #ifdef VARNOX_VST3_SNAPSHOTS
-// Hosts find the picture by the class id: a PNG of the 500 x 140 editor.
-TEST(Vst3Bundle, SnapshotNamedByTheClassId) {
-    const std::string path =
-        std::string(VARNOX_VST3_BUNDLE) + "/Contents/Resources/Snapshots/" + classIdOfBundle() + "_snapshot.png";
-    const std::vector<uint8_t> png = fileBytes(path);
-    ASSERT_GE(png.size(), 24u) << path;
-    const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    EXPECT_TRUE(std::equal(signature, signature + 8, png.begin()));
-    const auto big = [&](std::size_t at) {
-        return (uint32_t{png[at]} << 24) | (uint32_t{png[at + 1]} << 16) | (uint32_t{png[at + 2]} << 8) | png[at + 3];
-    };
-    EXPECT_EQ(std::string(png.begin() + 12, png.begin() + 16), "IHDR");
-    EXPECT_EQ(big(16), 500u);
-    EXPECT_EQ(big(20), 140u);
+// Hosts find the pictures by the class id: PNGs of the 500 x 140 editor, at
+// 1x and, for high-density screens, at 2x.
+TEST(Vst3Bundle, SnapshotsNamedByTheClassId) {
+    for (const auto& [suffix, width, height] : {std::tuple<const char*, uint32_t, uint32_t>{"", 500, 140},
+                                                {"_2.0x", 1000, 280}}) {
+        const std::string path = std::string(VARNOX_VST3_BUNDLE) + "/Contents/Resources/Snapshots/" +
+                                 classIdOfBundle() + "_snapshot" + suffix + ".png";
+        const std::vector<uint8_t> png = fileBytes(path);
+        ASSERT_GE(png.size(), 24u) << path;
+        const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+        EXPECT_TRUE(std::equal(signature, signature + 8, png.begin())) << path;
+        const auto big = [&](std::size_t at) {
+            return (uint32_t{png[at]} << 24) | (uint32_t{png[at + 1]} << 16) | (uint32_t{png[at + 2]} << 8) | png[at + 3];
+        };
+        EXPECT_EQ(std::string(png.begin() + 12, png.begin() + 16), "IHDR") << path;
+        EXPECT_EQ(big(16), width) << path;
+        EXPECT_EQ(big(20), height) << path;
+    }
 }
 #endif
 

@@ -62,13 +62,18 @@ private:
 /// A host frame that offers a run loop, as Linux hosts do.
 class RunLoopFrame : public HostObject<IPlugFrame, IRunLoop> {
 public:
-    tresult VST3_API resizeView(IPlugView*, ViewRect*) override { return kResultFalse; }
+    tresult VST3_API resizeView(IPlugView*, ViewRect* size) override {
+        if (!size) return kInvalidArgument;
+        resizes.push_back(*size);
+        return kResultOk;
+    }
     tresult VST3_API registerEventHandler(IEventHandler* handler, FileDescriptor) override;
     tresult VST3_API unregisterEventHandler(IEventHandler* handler) override;
     tresult VST3_API registerTimer(ITimerHandler* handler, TimerInterval milliseconds) override;
     tresult VST3_API unregisterTimer(ITimerHandler* handler) override;
     std::vector<std::pair<ITimerHandler*, TimerInterval>> timers;
     std::vector<std::pair<IEventHandler*, FileDescriptor>> eventHandlers;
+    std::vector<ViewRect> resizes;
 };
 
 /// A loaded module and its factory.

@@ -290,7 +290,7 @@ struct Recorder {
     }
     static inline bool destroyOnTick = false;
     static LRESULT CALLBACK proc(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message >= WM_MOUSEMOVE && message <= WM_RBUTTONUP)
+        if ((message >= WM_MOUSEMOVE && message <= WM_MOUSEWHEEL) || message == WM_MOUSELEAVE)
             messages().push_back({message, wParam, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         if (message == WM_TIMER && destroyOnTick) DestroyWindow(w);
         return DefWindowProcA(w, message, wParam, lParam);
@@ -349,13 +349,24 @@ TEST_F(X11FaceInput, MouseMessagesCarryWin32KeyStateAndSignedCoordinates) {
         {"beyond the window", [&] { to(700, 300); }, {{WM_MOUSEMOVE, kR, 700, 300}}},
         {"right release outside", [&] { host->button(3, false); }, {{WM_RBUTTONUP, 0, 700, 300}}},
         {"outside without a button: nothing", [&] { to(650, 320); }, {}},
-        {"middle button and wheel: nothing",
+        {"middle button: nothing",
          [&] {
              to(30, 30);
-             for (unsigned b : {2u, 4u, 5u}) host->button(b, true), host->button(b, false);
+             host->button(2, true), host->button(2, false);
              to(31, 30);
          },
          {{WM_MOUSEMOVE, 0, 30, 30}, {WM_MOUSEMOVE, 0, 31, 30}}},
+        // The wheel's position is the screen's, as on Win32; ScreenToClient takes it back.
+        {"wheel away and toward",
+         [&] {
+             for (unsigned b : {4u, 5u}) host->button(b, true), host->button(b, false);
+         },
+         {{WM_MOUSEWHEEL, static_cast<DWORD>(MAKELONG(0, WHEEL_DELTA)), kX + 31, kY + 30},
+          {WM_MOUSEWHEEL, static_cast<DWORD>(MAKELONG(0, -WHEEL_DELTA)), kX + 31, kY + 30}}},
+        {"left double click, on a class without CS_DBLCLKS",
+         [&] { host->button(1, true), host->button(1, false), host->button(1, true), host->button(1, false); },
+         {{WM_LBUTTONDOWN, kL, 31, 30}, {WM_LBUTTONUP, 0, 31, 30}, {WM_LBUTTONDOWN, kL, 31, 30},
+          {WM_LBUTTONUP, 0, 31, 30}}},
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.what);
@@ -367,6 +378,67 @@ TEST_F(X11FaceInput, MouseMessagesCarryWin32KeyStateAndSignedCoordinates) {
         x11face::handleEvents(target);
         EXPECT_EQ(Recorder::messages(), step.expected);
     }
+}
+
+// What the editor asks of the window system beyond plain input: double
+// clicks for a class that wants them, one WM_MOUSELEAVE per TrackMouseEvent,
+// where the window is on the screen, and whether anything of it can be seen.
+TEST_F(X11FaceInput, DoubleClicksLeavingAndVisibility) {
+    constexpr int kX = 60, kY = 90;
+    WNDCLASSA doubleClicks{};
+    doubleClicks.style = CS_DBLCLKS;
+    doubleClicks.lpfnWndProc = Recorder::proc;
+    doubleClicks.lpszClassName = "x11facedoubleclicks";
+    ASSERT_NE(RegisterClassA(&doubleClicks), 0);
+    const Window parent = host->createWindow(kEditorWidth, kEditorHeight, nullptr, 0, kX, kY);
+    HWND target = nullptr;
+    {
+        const x11face::DriveScope byCaller(x11face::Drive::byCaller);
+        target = CreateWindowExA(0, "x11facedoubleclicks", "", WS_CHILD | WS_VISIBLE, 0, 0, 100, 60,
+                                 reinterpret_cast<HWND>(parent), nullptr, nullptr, nullptr);
+    }
+    ASSERT_NE(target, nullptr);
+    const auto settle = [&](std::size_t count) {
+        XSync(host->display(), False);
+        driveUntil(target, [&] { return Recorder::messages().size() >= count; });
+        x11face::handleEvents(target);
+    };
+    const auto messagesOf = [](UINT message) {
+        std::size_t n = 0;
+        for (const Recorder::Message& m : Recorder::messages()) n += m.message == message;
+        return n;
+    };
+
+    host->pointerTo(kX + 20, kY + 20);
+    for (int press = 0; press < 3; ++press) host->button(1, true), host->button(1, false);
+    settle(7);
+    EXPECT_EQ(messagesOf(WM_LBUTTONDBLCLK), 1u) << "the second press; the third starts over";
+    EXPECT_EQ(messagesOf(WM_LBUTTONDOWN), 2u);
+    POINT point{kX + 25, kY + 26};
+    EXPECT_TRUE(ScreenToClient(target, &point));
+    EXPECT_EQ(point.x, 25);
+    EXPECT_EQ(point.y, 26);
+
+    Recorder::messages().clear();
+    TRACKMOUSEEVENT request{sizeof request, TME_LEAVE, target, 0};
+    ASSERT_TRUE(TrackMouseEvent(&request));
+    host->pointerTo(kX + 300, kY + 20);  // out of the window, still over the parent
+    host->pointerTo(kX + 20, kY + 20);
+    host->pointerTo(kX + 300, kY + 20);
+    settle(3);
+    EXPECT_EQ(messagesOf(WM_MOUSELEAVE), 1u) << "one leave per request";
+
+    EXPECT_TRUE(IsWindowVisible(target));
+    XUnmapWindow(host->display(), parent);
+    XSync(host->display(), False);
+    EXPECT_FALSE(IsWindowVisible(target)) << "an unmapped parent hides the window";
+    XMapWindow(host->display(), parent);
+    XSync(host->display(), False);
+    EXPECT_TRUE(IsWindowVisible(target));
+    ShowWindow(target, SW_HIDE);
+    EXPECT_FALSE(IsWindowVisible(target));
+    DestroyWindow(target);
+    EXPECT_TRUE(UnregisterClassA("x11facedoubleclicks", nullptr));
 }
 
 TEST_F(X11FaceInput, WindowDestroyingItselfFromItsOwnTick) {

@@ -7,6 +7,7 @@
 // GoogleTest before Xlib, whose None macro its headers cannot take.
 #include <gtest/gtest.h>
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
 #include <cstdlib>
@@ -14,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "tests/support/scoped_environment.h"
 #include "tests/windows/host_script.h"
 #include "tests/x11/x11_support.h"
 #include "tests/x11/x_host.h"
@@ -128,6 +130,57 @@ TEST_F(HostWindow, SettledEditorEqualsTheSoftwareLayersPicture) {
         close();
         EXPECT_TRUE(host->children(window).empty());
     }
+}
+
+// A desktop at 200% (Xft.dpi 192, as desktop toolkits set it) gets the
+// editor drawn at 2x, in a window twice the size, pixel for pixel the
+// software layer's 2x picture.
+TEST_F(HostWindow, DesktopAt192DpiGetsTheEditorAtTwice) {
+    const ScopedEnvironment noOverride("VARNOX_SCALE", nullptr);
+    Display* display = host->display();
+    const Window root = DefaultRootWindow(display);
+    const char resources[] = "Xft.antialias:\t1\nXft.dpi:\t192\n";
+    XChangeProperty(display, root, XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(resources), sizeof resources - 1);
+    XSync(display, False);
+
+    ERect* rect = nullptr;
+    ASSERT_EQ(effect->dispatcher(effect, effEditGetRect, 0, 0, &rect, 0.0f), 1);
+    EXPECT_EQ(rect->right - rect->left, 1000);
+    EXPECT_EQ(rect->bottom - rect->top, 280);
+    const Window large = host->createWindow(1000, 280, nullptr, 0, kOriginX, kOriginY);
+    const EffectState state{9, {{kDrive, 1.0f}}};
+    applyState(effect, state);
+    ASSERT_EQ(open(large), 1);
+    const softwin::Image expected = softwareFrame(state, {}, 60, "2");
+    softwin::Image seen;
+    EXPECT_TRUE(waitFor([&] { return (seen = host->capture(large, 1000, 280)) == expected; }, kSettle))
+        << difference(seen, expected);
+    close();
+    XDeleteProperty(display, root, XA_RESOURCE_MANAGER);
+    XSync(display, False);
+    host->destroyWindow(large);
+}
+
+// The hover readout goes when the pointer leaves the window; an editor whose
+// window was unmapped shows the current state as soon as it is mapped again.
+TEST_F(HostWindow, LeavingClearsTheReadoutAndUnmappingIsCaughtUp) {
+    const EffectState state{0, {}};
+    applyState(effect, state);
+    ASSERT_EQ(open(window), 1);
+    pointerTo(170, 70);  // over Attack
+    EXPECT_TRUE(settlesTo(softwareFrame(state, {{WM_MOUSEMOVE, 170, 70}})));
+    pointerTo(-30, 70);  // out to the left, over the screen's root
+    EXPECT_TRUE(settlesTo(softwareFrame(state)));
+
+    XUnmapWindow(host->display(), window);
+    XSync(host->display(), False);
+    effect->setParameter(effect, kDrive, 1.0f);
+    std::this_thread::sleep_for(300ms);
+    XMapWindow(host->display(), window);
+    XSync(host->display(), False);
+    EXPECT_TRUE(settlesTo(softwareFrame({0, {{kDrive, 1.0f}}})));
+    close();
 }
 
 TEST_F(HostWindow, PointerInputFromTheServerOperatesTheEditor) {

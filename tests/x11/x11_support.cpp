@@ -77,12 +77,13 @@ void applyState(AEffect* effect, const EffectState& state) {
     for (const auto& [index, value] : state.parameters) effect->setParameter(effect, index, value);
 }
 
-softwin::Image softwareFrame(const EffectState& state, const std::vector<MouseStep>& script, int settleTicks) {
+softwin::Image softwareFrame(const EffectState& state, const std::vector<MouseStep>& script, int settleTicks,
+                             const std::string& scale) {
     AEffect* effect = createEffectInstance(&hostCallback);
     applyState(effect, state);
     softwin::Image frame;
     if (script.empty()) {
-        frame = *snapshot::captureEditor(effect, settleTicks);
+        frame = *snapshot::captureEditor(effect, settleTicks, scale);
     } else {
         // The snapshot's way, with the mouse moving between ticks.
         effect->dispatcher(effect, effEditOpen, 0, 0, nullptr, 0.0f);

@@ -66,7 +66,7 @@ struct MouseStep {
 /// The settled picture of `state` on the software window layer, drawn in
 /// this process as `varnox-render --snapshot` draws it, after `script`.
 softwin::Image softwareFrame(const EffectState& state, const std::vector<MouseStep>& script = {},
-                             int settleTicks = 60);
+                             int settleTicks = 60, const std::string& scale = "1");
 
 /// The editor size.
 constexpr int kEditorWidth = 500;

@@ -1,7 +1,9 @@
-// Draws the editor's four skin bitmaps and writes them as 24-bit bottom-up
-// BMP files, the form the resource script embeds:
+// Draws the editor's four skin bitmaps at 1x, 1.5x and 2x and writes them as
+// 24-bit bottom-up BMP files, the form the resource script embeds:
 //
-//   generate_skin OUTDIR   ->  OUTDIR/panel.bmp, knob.bmp, tube.bmp, circuit.bmp
+//   generate_skin OUTDIR [--scale 1|1.5|2]
+//     ->  OUTDIR/panel.bmp, knob.bmp, tube.bmp, circuit.bmp (1x),
+//         panel@1.5x.bmp, ... and panel@2x.bmp, ... (all three unless --scale)
 //
 // Everything is procedural: no system fonts (lettering comes from the stroke
 // glyphs below) and no unseeded randomness, so the output depends only on
@@ -11,6 +13,13 @@
 // without restoring the seat, so masks are hard-edged black discs on white and
 // every picture cell is pure black outside its disc. Anti-aliasing happens
 // inside the disc, against a seat that is identical at every position.
+//
+// The larger sets are the same drawing at a larger scale, not an enlargement:
+// cairo draws in panel units through a scaled matrix and the per-pixel work
+// (metal, masks, copies) runs over device pixels. Each control's art is drawn
+// with its panel origin snapped to the device pixel the editor puts its
+// sprite at (panel::toDevice), so at 1.5x a knob at an odd panel x still
+// sits on its seat exactly. At 1x every matrix is the identity.
 
 #include <cairo.h>
 
@@ -51,7 +60,6 @@ constexpr panel::Rect kSeat = panel::kControls[3].area;
 static_assert(panel::kControls[3].parameter == kIngain);
 constexpr int kKnobSize = kSeat.width;
 constexpr int kKnobCells = panel::kKnobCells;
-constexpr int kKnobY = kSeat.y;
 constexpr double kKnobMaskRadius = 20.0;
 constexpr double kKnobBodyRadius = 19.0;
 // Cell 1 points straight down, each further cell turns 4.5 degrees clockwise;
@@ -88,18 +96,43 @@ constexpr int kDisplayHeight = panel::kDisplay.height;
 constexpr int kRedRowY = panel::kRedLedRow;
 constexpr int kGreenRowY = panel::kGreenLedRow;
 constexpr Point kLedMask = topLeft(panel::kLedMask);
-constexpr Point kSegmentBlock = topLeft(panel::kSegmentColour);
-constexpr int kSegmentBlockSize = panel::kSegmentColour.width;
 constexpr Point kPercentGlyph = topLeft(panel::kPercentGlyph);
 constexpr Point kDecibelGlyph = topLeft(panel::kDecibelGlyph);
-constexpr Point kUnitGlyphTarget = topLeft(panel::kUnitGlyph);
-constexpr int kGlyphWidth = panel::kUnitGlyph.width;
-constexpr int kGlyphHeight = panel::kUnitGlyph.height;
 constexpr int kAboutY = panel::kAboutPanelY;
 
 constexpr uint32_t kSegmentColour = 0x9E9E9C;  // 158, 158, 156
 constexpr uint32_t kBlack = 0x000000;
 constexpr uint32_t kWhite = 0xFFFFFF;
+
+// The scale a skin is drawn at, in halves (2 = 1x) as panel_layout.h counts it.
+struct Scale {
+    int halves;
+
+    double factor() const { return halves / 2.0; }
+    int dev(int v) const { return panel::toDevice(v, halves); }
+    Point dev(Point p) const { return {dev(p.x), dev(p.y)}; }
+    panel::Rect dev(const panel::Rect& r) const { return panel::toDevice(r, halves); }
+    int cell(int size) const { return panel::cellSize(size, halves); }
+    const char* suffix() const { return halves == 3 ? "@1.5x" : halves == 4 ? "@2x" : ""; }
+};
+
+// Makes panel point (px, py) land on device point (dx, dy), panel units
+// scaled from there. With dx = px and dy = py at 1x this is the identity.
+void place(cairo_t* cr, const Scale& scale, double px, double py, double dx, double dy) {
+    const double k = scale.factor();
+    cairo_identity_matrix(cr);
+    cairo_translate(cr, dx - k * px, dy - k * py);
+    cairo_scale(cr, k, k);
+}
+
+// Panel units, unsnapped: for art that nothing is composed over.
+void placePanel(cairo_t* cr, const Scale& scale) { place(cr, scale, 0, 0, 0, 0); }
+
+// Panel units with (px, py) on its device pixel: art that sprites or cells
+// are composed over, so that its sub-pixel phase is the same at every place.
+void snapTo(cairo_t* cr, const Scale& scale, int px, int py) {
+    place(cr, scale, px, py, scale.dev(px), scale.dev(py));
+}
 
 // ---------------------------------------------------------------------------
 // Colours
@@ -500,38 +533,54 @@ uint32_t toPixel(Rgb c) {
     return channel(c.r) << 16 | channel(c.g) << 8 | channel(c.b);
 }
 
-Rgb brushedMetal(int x, int y) {
+// (x, y): the pixel's centre in panel units, for the shading; (gx, gy): the
+// device pixel, which keys the grain, so a larger scale gets a finer grain of
+// the same strength.
+Rgb brushedMetal(double x, double y, int gx, int gy) {
     const double t = y / (kPanelHeight - 1.0);
     Rgb c = mix(rgb(63, 55, 48), rgb(37, 32, 28), t);
-    const double streak = 0.05 * noise(3, y) + 0.05 * smoothNoise(x / 31.0, y) +
-                          0.025 * smoothNoise(x / 5.0, y + 1000) + 0.02 * noise(x, y);
+    const double streak = 0.05 * noise(3, gy) + 0.05 * smoothNoise(x / 31.0, gy) +
+                          0.025 * smoothNoise(x / 5.0, gy + 1000) + 0.02 * noise(gx, gy);
     const double edge = std::min({x, y, kPanelWidth - 1 - x, kPanelHeight - 1 - y}) / 18.0;
     const double vignette = 1.0 - 0.12 * (1.0 - std::min(1.0, edge));
     return scaled(c, (1.0 + streak) * vignette);
 }
 
-void paintMetal(Canvas& canvas, int top) {
+void paintMetal(Canvas& canvas, int top, const Scale& scale) {
+    const double k = scale.factor();
     canvas.beginPixels();
-    for (int y = 0; y < kPanelHeight; ++y)
-        for (int x = 0; x < kPanelWidth; ++x) canvas.setPixel(x, top + y, toPixel(brushedMetal(x, y)));
+    for (int y = 0; y < scale.dev(kPanelHeight); ++y)
+        for (int x = 0; x < scale.dev(kPanelWidth); ++x)
+            canvas.setPixel(x, top + y, toPixel(brushedMetal((x + 0.5) / k - 0.5, (y + 0.5) / k - 0.5, x, y)));
     canvas.endPixels();
 }
 
-void drawPanelEdge(cairo_t* cr) {
-    cairo_set_line_width(cr, 1.0);
+// A dark rim one panel unit wide and a bevel the next unit in, laid on
+// whole device pixels so the editor's outline stays crisp at 1.5x.
+void drawPanelEdge(cairo_t* cr, const Scale& scale) {
+    cairo_save(cr);
+    cairo_identity_matrix(cr);
+    const double width = scale.dev(kPanelWidth);
+    const double height = scale.dev(kPanelHeight);
+    const double rim = scale.dev(1);
+    const double bevel = scale.dev(2) - rim;
+    const double in = rim + bevel / 2;
+    cairo_set_line_width(cr, bevel);
     setSource(cr, rgb(120, 106, 94), 0.45);
-    cairo_move_to(cr, 1.5, kPanelHeight - 1.5);
-    cairo_line_to(cr, 1.5, 1.5);
-    cairo_line_to(cr, kPanelWidth - 1.5, 1.5);
+    cairo_move_to(cr, in, height - in);
+    cairo_line_to(cr, in, in);
+    cairo_line_to(cr, width - in, in);
     cairo_stroke(cr);
     setSource(cr, rgb(0, 0, 0), 0.45);
-    cairo_move_to(cr, kPanelWidth - 1.5, 1.5);
-    cairo_line_to(cr, kPanelWidth - 1.5, kPanelHeight - 1.5);
-    cairo_line_to(cr, 1.5, kPanelHeight - 1.5);
+    cairo_move_to(cr, width - in, in);
+    cairo_line_to(cr, width - in, height - in);
+    cairo_line_to(cr, in, height - in);
     cairo_stroke(cr);
+    cairo_set_line_width(cr, rim);
     setSource(cr, rgb(10, 8, 7));
-    cairo_rectangle(cr, 0.5, 0.5, kPanelWidth - 1, kPanelHeight - 1);
+    cairo_rectangle(cr, rim / 2, rim / 2, width - rim, height - rim);
     cairo_stroke(cr);
+    cairo_restore(cr);
 }
 
 void drawScrew(cairo_t* cr, double cx, double cy, double angle) {
@@ -1086,28 +1135,34 @@ void drawCircuit(cairo_t* cr, double ox, double oy, double glow) {
 // Display window and logo
 
 // Where the readout can light segments: shown faintly, like an unlit LCD.
-void drawGhostSegments(cairo_t* cr) {
+// Whole device pixels where the editor lights a segment: from its origin's
+// device pixel, its size scaled and rounded up.
+void drawGhostSegments(cairo_t* cr, const Scale& scale) {
+    cairo_identity_matrix(cr);
     setSource(cr, kLcdGhost);
     for (int n = 0; n < 3; ++n) {
         const int x0 = 377 + 12 * n;
-        const int segments[7][4] = {{x0 + 1, 95, 7, 1}, {x0 + 8, 88, 1, 7}, {x0 + 8, 80, 1, 7},
-                                    {x0 + 1, 79, 7, 1}, {x0, 80, 1, 7},     {x0, 88, 1, 7},
-                                    {x0 + 1, 87, 7, 1}};
-        for (const auto& s : segments) cairo_rectangle(cr, s[0], s[1], s[2], s[3]);
+        const panel::Rect segments[7] = {{x0 + 1, 95, 7, 1}, {x0 + 8, 88, 1, 7}, {x0 + 8, 80, 1, 7},
+                                         {x0 + 1, 79, 7, 1}, {x0, 80, 1, 7},     {x0, 88, 1, 7},
+                                         {x0 + 1, 87, 7, 1}};
+        for (const panel::Rect& s : segments)
+            cairo_rectangle(cr, scale.dev(s.x), scale.dev(s.y), (s.width * scale.halves + 1) / 2,
+                            (s.height * scale.halves + 1) / 2);
     }
     cairo_fill(cr);
 }
 
-void drawDisplayWindow(cairo_t* cr) {
+void drawDisplayWindow(cairo_t* cr, const Scale& scale) {
     const double x = kDisplayX;
     const double y = kDisplayY;
     const double w = kDisplayWidth;
     const double h = kDisplayHeight;
+    snapTo(cr, scale, kDisplayX, kDisplayY);
     drawRecess(cr, x - 3, y - 3, w + 6, h + 6, 3);
     cairo_rectangle(cr, x, y, w, h);
     setSource(cr, kLcd);
     cairo_fill(cr);
-    drawGhostSegments(cr);
+    drawGhostSegments(cr, scale);
 }
 
 void drawLogo(cairo_t* cr, double cx, double cy, double r) {
@@ -1136,10 +1191,11 @@ void drawLogo(cairo_t* cr, double cx, double cy, double r) {
 
 // The panel without anything that changes at run time: no knobs, lenses,
 // tube or circuit. Cells are cut from this so that they blend into it.
-void drawStaticPanel(Canvas& canvas) {
-    paintMetal(canvas, 0);
+void drawStaticPanel(Canvas& canvas, const Scale& scale) {
+    paintMetal(canvas, 0, scale);
     cairo_t* cr = canvas.cr();
-    drawPanelEdge(cr);
+    placePanel(cr, scale);
+    drawPanelEdge(cr, scale);
     drawScrew(cr, 8, 8, 0.5);
     drawScrew(cr, 8, kPanelHeight - 8, 1.1);
     drawScrew(cr, kPanelWidth - 8, kPanelHeight - 8, 0.2);
@@ -1163,23 +1219,29 @@ void drawStaticPanel(Canvas& canvas) {
 
     for (const panel::Control& control : panel::kControls) {
         const panel::Rect& area = control.area;
-        if (control.kind == panel::ControlKind::kKnob)
-            drawKnobSeat(cr, area.x + area.width / 2.0, area.y + area.height / 2.0, control.label);
+        if (control.kind != panel::ControlKind::kKnob) continue;
+        snapTo(cr, scale, area.x, area.y);
+        drawKnobSeat(cr, area.x + area.width / 2.0, area.y + area.height / 2.0, control.label);
     }
 
+    snapTo(cr, scale, kClipLed.x, kClipLed.y);
     drawLedSocket(cr, kClipLed.x + 10, kClipLed.y + 10, "CLIP", kClipLed.y + 31);
     for (const panel::Control& control : panel::kControls) {
         const panel::Rect& area = control.area;
-        if (control.kind == panel::ControlKind::kButton)
-            drawLedSocket(cr, area.x + 10, area.y + 10, control.label, area.y + 31);
+        if (control.kind != panel::ControlKind::kButton) continue;
+        snapTo(cr, scale, area.x, area.y);
+        drawLedSocket(cr, area.x + 10, area.y + 10, control.label, area.y + 31);
     }
 
     // Tube bay.
+    snapTo(cr, scale, kTubeX, kTubeY);
     drawRecess(cr, kTubeX + 3, kTubeY - 3, kTubeWidth - 6, kTubeHeight + 1, 5);
 
-    drawDisplayWindow(cr);
+    drawDisplayWindow(cr, scale);
+    snapTo(cr, scale, kCircuitX, kCircuitY);
     drawRecess(cr, kCircuitX - 1, kCircuitY - 1, kCircuitWidth + 2, kCircuitShownHeight + 2, 2);
 
+    placePanel(cr, scale);
     TextStyle title{17.0, 3.2, 0.19};
     drawCopperText(cr, "VARNOX", 396, 126, title, Align::centre);
     TextStyle subtitle{4.6, 2.4, 0.2};
@@ -1228,31 +1290,44 @@ void drawSprite(Canvas& target, int dx, int dy, const Canvas& sprites, Point mas
 
 double knobCellAngle(int cell) { return (cell - 1) * kKnobDegreesPerCell; }
 
-void buildKnobStrip(const Canvas& panel, Canvas& strip) {
-    drawDiscMask(strip, 0, 0, kKnobSize, kKnobMaskRadius);
+// Strip cells are drawn in strip units: cell k's picture is drawn as if its
+// cell stood at k times the 1x size, placed on the device cell at k times the
+// scaled size.
+void buildKnobStrip(const Canvas& panel, Canvas& strip, const Scale& scale) {
+    const int size = scale.cell(kKnobSize);
+    const double radius = kKnobMaskRadius * scale.factor();
+    const Point seat = scale.dev(topLeft(kSeat));
+    drawDiscMask(strip, 0, 0, size, radius);
     for (int cell = 1; cell < kKnobCells; ++cell) {
-        const int left = cell * kKnobSize;
-        strip.copyFrom(panel, kSeat.x, kSeat.y, kKnobSize, kKnobSize, left, 0);
-        drawKnob(strip.cr(), left + kKnobSize / 2.0, kKnobSize / 2.0, knobCellAngle(cell));
-        cutToDisc(strip, left, 0, kKnobSize, kKnobMaskRadius);
+        const int left = cell * size;
+        strip.copyFrom(panel, seat.x, seat.y, size, size, left, 0);
+        place(strip.cr(), scale, cell * kKnobSize, 0, left, 0);
+        drawKnob(strip.cr(), cell * kKnobSize + kKnobSize / 2.0, kKnobSize / 2.0, knobCellAngle(cell));
+        cutToDisc(strip, left, 0, size, radius);
     }
 }
 
-void buildTubeStrip(const Canvas& panel, Canvas& strip) {
+void buildTubeStrip(const Canvas& panel, Canvas& strip, const Scale& scale) {
+    const int width = scale.cell(kTubeWidth);
+    const Point bay = scale.dev(topLeft(panel::kTube));
     for (int cell = 0; cell < kTubeCells; ++cell) {
-        const int left = cell * kTubeWidth;
-        strip.copyFrom(panel, kTubeX, kTubeY, kTubeWidth, kTubeHeight, left, 0);
-        drawTube(strip.cr(), left, 0, (cell + 1.0) / kTubeCells);
+        const int left = cell * width;
+        strip.copyFrom(panel, bay.x, bay.y, width, scale.cell(kTubeHeight), left, 0);
+        place(strip.cr(), scale, cell * kTubeWidth, 0, left, 0);
+        drawTube(strip.cr(), cell * kTubeWidth, 0, (cell + 1.0) / kTubeCells);
     }
 }
 
 double circuitCellGlow(int cell) { return std::max(0, cell - 1) / 13.0; }
 
-void buildCircuitStrip(const Canvas& panel, Canvas& strip) {
+void buildCircuitStrip(const Canvas& panel, Canvas& strip, const Scale& scale) {
+    const int width = scale.cell(kCircuitWidth);
+    const Point window = scale.dev(topLeft(panel::kCircuit));
     for (int cell = 0; cell < kCircuitCells; ++cell) {
-        const int left = cell * kCircuitWidth;
-        strip.copyFrom(panel, kCircuitX, kCircuitY, kCircuitWidth, kCircuitHeight, left, 0);
-        drawCircuit(strip.cr(), left, 0, circuitCellGlow(cell));
+        const int left = cell * width;
+        strip.copyFrom(panel, window.x, window.y, width, scale.cell(kCircuitHeight), left, 0);
+        place(strip.cr(), scale, cell * kCircuitWidth, 0, left, 0);
+        drawCircuit(strip.cr(), cell * kCircuitWidth, 0, circuitCellGlow(cell));
     }
 }
 
@@ -1280,24 +1355,89 @@ constexpr const char* kDecibelPixels[] = {
     "#...#.#...#",
     ".####.####.",
 };
+constexpr int kUnitGlyphRows = 9;
+
+// Bottom row lines up with the digits' bottom segment (y 95).
+constexpr int kUnitGlyphFirstRow = 95 - panel::kUnitGlyph.y - kUnitGlyphRows + 1;
 
 template <std::size_t Rows>
 void drawPixelGlyph(Canvas& canvas, Point at, int column, const char* const (&rows)[Rows]) {
-    // Bottom row lines up with the digits' bottom segment (y 95).
-    const int firstRow = 95 - kUnitGlyphTarget.y - static_cast<int>(Rows) + 1;
+    static_assert(Rows == kUnitGlyphRows);
     canvas.beginPixels();
     for (std::size_t r = 0; r < Rows; ++r)
         for (int c = 0; rows[r][c] != '\0'; ++c)
             if (rows[r][c] == '#')
-                canvas.setPixel(at.x + column + c, at.y + firstRow + static_cast<int>(r), kSegmentColour);
+                canvas.setPixel(at.x + column + c, at.y + kUnitGlyphFirstRow + static_cast<int>(r),
+                                kSegmentColour);
     canvas.endPixels();
 }
 
-void drawAboutPanel(Canvas& canvas, const Canvas& tubeStrip) {
-    Canvas about(kPanelWidth, kPanelHeight);
-    paintMetal(about, 0);
+// The same glyphs as strokes through the pixel art's pixel centres (grid
+// units are panel units), for the larger scales.
+void percentStrokes(cairo_t* cr) {
+    cairo_new_sub_path(cr);
+    cairo_arc(cr, 2.0, 2.0, 1.5, 0, 2 * kPi);
+    cairo_new_sub_path(cr);
+    cairo_arc(cr, 5.0, 7.0, 1.5, 0, 2 * kPi);
+    cairo_move_to(cr, 7.5, 0.5);
+    cairo_line_to(cr, 0.5, 7.5);
+}
+
+void decibelStrokes(cairo_t* cr) {
+    cairo_move_to(cr, 4.5, 0.5);
+    cairo_line_to(cr, 4.5, 8.5);
+    cairo_move_to(cr, 4.5, 3.5);
+    cairo_line_to(cr, 1.5, 3.5);
+    cairo_arc_negative(cr, 1.5, 4.5, 1.0, radians(-90), radians(180));
+    cairo_line_to(cr, 0.5, 7.5);
+    cairo_arc_negative(cr, 1.5, 7.5, 1.0, radians(180), radians(90));
+    cairo_line_to(cr, 4.5, 8.5);
+
+    cairo_move_to(cr, 6.5, 8.5);
+    cairo_line_to(cr, 6.5, 0.5);
+    cairo_line_to(cr, 9.5, 0.5);
+    cairo_arc(cr, 9.5, 1.5, 1.0, radians(-90), 0);
+    cairo_arc(cr, 9.5, 3.5, 1.0, 0, radians(90));
+    cairo_line_to(cr, 6.5, 4.5);
+    cairo_move_to(cr, 9.5, 4.5);
+    cairo_arc(cr, 9.5, 5.5, 1.0, radians(-90), 0);
+    cairo_arc(cr, 9.5, 7.5, 1.0, 0, radians(90));
+    cairo_line_to(cr, 6.5, 8.5);
+}
+
+// Strokes rendered finer, then set as whole pixels of the segment colour
+// (half covered or more): the readout's segments are solid pixels too, and
+// the glyph's background stays the display's own.
+void drawStrokeGlyph(Canvas& canvas, Point at, int column, const Scale& scale, void (*strokes)(cairo_t*)) {
+    const panel::Rect box = scale.dev(panel::kUnitGlyph);
+    cairo_surface_t* coverage = cairo_image_surface_create(CAIRO_FORMAT_A8, box.width, box.height);
+    cairo_t* cr = cairo_create(coverage);
+    cairo_scale(cr, scale.factor(), scale.factor());
+    cairo_translate(cr, column, kUnitGlyphFirstRow);
+    strokes(cr);
+    cairo_set_line_width(cr, 1.0);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+    cairo_stroke(cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(coverage);
+
+    const unsigned char* data = cairo_image_surface_get_data(coverage);
+    const int stride = cairo_image_surface_get_stride(coverage);
+    canvas.beginPixels();
+    for (int y = 0; y < box.height; ++y)
+        for (int x = 0; x < box.width; ++x)
+            if (data[y * stride + x] >= 128) canvas.setPixel(at.x + x, at.y + y, kSegmentColour);
+    canvas.endPixels();
+    cairo_surface_destroy(coverage);
+}
+
+void drawAboutPanel(Canvas& canvas, const Canvas& tubeStrip, const Scale& scale) {
+    Canvas about(scale.dev(kPanelWidth), scale.dev(kPanelHeight));
+    paintMetal(about, 0, scale);
     cairo_t* cr = about.cr();
-    drawPanelEdge(cr);
+    placePanel(cr, scale);
+    drawPanelEdge(cr, scale);
     drawScrew(cr, 8, 8, 0.5);
     drawScrew(cr, 8, kPanelHeight - 8, 1.1);
     drawScrew(cr, kPanelWidth - 8, 8, 0.9);
@@ -1313,105 +1453,167 @@ void drawAboutPanel(Canvas& canvas, const Canvas& tubeStrip) {
     TextStyle small{6.5, 1.2, 0.16};
     drawLabel(cr, "Varnox audio team", 141, 122, small, Align::left, rgb(190, 176, 156));
 
-    // A lit tube as the emblem of the sound.
+    // A lit tube as the emblem of the sound, its bay drawn around the cell.
+    const Point tube{413, 36};
+    snapTo(cr, scale, tube.x, tube.y);
     drawRecess(cr, 416, 33, 42, 54, 5);
-    about.copyFrom(tubeStrip, (kTubeCells - 1) * kTubeWidth, 0, kTubeWidth, kTubeHeight, 413, 36);
+    const int tubeWidth = scale.cell(kTubeWidth);
+    about.copyFrom(tubeStrip, (kTubeCells - 1) * tubeWidth, 0, tubeWidth, scale.cell(kTubeHeight), scale.dev(tube.x),
+                   scale.dev(tube.y));
 
-    canvas.copyFrom(about, 0, 0, kPanelWidth, kPanelHeight, 0, kAboutY);
+    canvas.copyFrom(about, 0, 0, about.width(), about.height(), 0, scale.dev(kAboutY));
 }
 
 struct Skin {
-    Canvas panel{kPanelWidth, kPanelBitmapHeight};
-    Canvas knobs{kKnobSize * kKnobCells, kKnobSize};
-    Canvas tube{kTubeWidth * kTubeCells, kTubeHeight};
-    Canvas circuit{kCircuitWidth * kCircuitCells, kCircuitHeight};
+    explicit Skin(const Scale& scale)
+        : panel(scale.dev(kPanelWidth), scale.dev(kPanelBitmapHeight)),
+          knobs(scale.cell(kKnobSize) * kKnobCells, scale.cell(kKnobSize)),
+          tube(scale.cell(kTubeWidth) * kTubeCells, scale.cell(kTubeHeight)),
+          circuit(scale.cell(kCircuitWidth) * kCircuitCells, scale.cell(kCircuitHeight)) {}
+
+    Canvas panel;
+    Canvas knobs;
+    Canvas tube;
+    Canvas circuit;
 };
 
-void buildLedRows(const Canvas& staticPanel, Canvas& bitmap) {
-    drawDiscMask(bitmap, kLedMask.x, kLedMask.y, kLedSize, kLedMaskRadius);
+void buildLedRows(const Canvas& staticPanel, Canvas& bitmap, const Scale& scale) {
+    const int size = scale.cell(kLedSize);
+    const double radius = kLedMaskRadius * scale.factor();
+    const Point mask = scale.dev(kLedMask);
+    const Point seat = scale.dev(kLedSeat);
+    drawDiscMask(bitmap, mask.x, mask.y, size, radius);
     const struct {
         int y;
         const LedColour& colour;
     } rows[] = {{kRedRowY, kRedLed}, {kGreenRowY, kGreenLed}};
     for (const auto& row : rows) {
+        const int top = scale.dev(row.y);
         for (int cell = 0; cell < kLedCells; ++cell) {
-            const int left = cell * kLedSize;
-            bitmap.copyFrom(staticPanel, kLedSeat.x, kLedSeat.y, kLedSize, kLedSize, left, row.y);
-            drawLens(bitmap.cr(), left + kLedSize / 2.0, row.y + kLedSize / 2.0, row.colour,
+            const int left = cell * size;
+            bitmap.copyFrom(staticPanel, seat.x, seat.y, size, size, left, top);
+            place(bitmap.cr(), scale, cell * kLedSize, row.y, left, top);
+            drawLens(bitmap.cr(), cell * kLedSize + kLedSize / 2.0, row.y + kLedSize / 2.0, row.colour,
                      (cell + 1.0) / kLedCells);
-            cutToDisc(bitmap, left, row.y, kLedSize, kLedMaskRadius);
+            cutToDisc(bitmap, left, top, size, radius);
         }
     }
 }
 
-void buildSkin(Skin& skin) {
-    Canvas staticPanel(kPanelWidth, kPanelHeight);
-    drawStaticPanel(staticPanel);
+void buildSkin(Skin& skin, const Scale& scale) {
+    const int width = scale.dev(kPanelWidth);
+    const int height = scale.dev(kPanelHeight);
+    Canvas staticPanel(width, height);
+    drawStaticPanel(staticPanel, scale);
 
-    buildKnobStrip(staticPanel, skin.knobs);
-    buildTubeStrip(staticPanel, skin.tube);
-    buildCircuitStrip(staticPanel, skin.circuit);
+    buildKnobStrip(staticPanel, skin.knobs, scale);
+    buildTubeStrip(staticPanel, skin.tube, scale);
+    buildCircuitStrip(staticPanel, skin.circuit, scale);
 
     Canvas& bitmap = skin.panel;
-    bitmap.fillRect(0, kPanelHeight, kPanelWidth, kAboutY - kPanelHeight, toPixel(rgb(26, 22, 20)));
-    bitmap.copyFrom(staticPanel, 0, 0, kPanelWidth, kPanelHeight, 0, 0);
+    cairo_t* cr = bitmap.cr();
+    bitmap.fillRect(0, height, width, scale.dev(kAboutY) - height, toPixel(rgb(26, 22, 20)));
+    bitmap.copyFrom(staticPanel, 0, 0, width, height, 0, 0);
 
     // What the panel shows before any control is drawn: unlit lenses, the
     // cold tube, the resting circuit and the knobs at their centre position.
-    drawLens(bitmap.cr(), kClipLed.x + kLedSize / 2.0, kClipLed.y + kLedSize / 2.0, kRedLed, 0.0);
+    snapTo(cr, scale, kClipLed.x, kClipLed.y);
+    drawLens(cr, kClipLed.x + kLedSize / 2.0, kClipLed.y + kLedSize / 2.0, kRedLed, 0.0);
     for (const panel::Control& control : panel::kControls) {
         if (control.kind != panel::ControlKind::kButton) continue;
         const panel::Rect& led = control.area;
-        drawLens(bitmap.cr(), led.x + kLedSize / 2.0, led.y + kLedSize / 2.0, kRedLed, 0.0);
+        snapTo(cr, scale, led.x, led.y);
+        drawLens(cr, led.x + kLedSize / 2.0, led.y + kLedSize / 2.0, kRedLed, 0.0);
     }
-    drawTube(bitmap.cr(), kTubeX, kTubeY, 0.0);
-    bitmap.copyFrom(skin.circuit, kCircuitWidth, 0, kCircuitWidth, kCircuitShownHeight, kCircuitX, kCircuitY);
+    snapTo(cr, scale, kTubeX, kTubeY);
+    drawTube(cr, kTubeX, kTubeY, 0.0);
+    const panel::Rect circuit = scale.dev(panel::kCircuit);
+    bitmap.copyFrom(skin.circuit, scale.cell(kCircuitWidth), 0, circuit.width, circuit.height, circuit.x, circuit.y);
 
-    buildLedRows(staticPanel, bitmap);
-    bitmap.fillRect(kSegmentBlock.x, kSegmentBlock.y, kSegmentBlockSize, kSegmentBlockSize, kSegmentColour);
-    bitmap.copyFrom(staticPanel, kUnitGlyphTarget.x, kUnitGlyphTarget.y, kGlyphWidth, kGlyphHeight,
-                    kPercentGlyph.x, kPercentGlyph.y);
-    bitmap.copyFrom(staticPanel, kUnitGlyphTarget.x, kUnitGlyphTarget.y, kGlyphWidth, kGlyphHeight,
-                    kDecibelGlyph.x, kDecibelGlyph.y);
-    drawPixelGlyph(bitmap, kPercentGlyph, 3, kPercentPixels);
-    drawPixelGlyph(bitmap, kDecibelGlyph, 2, kDecibelPixels);
+    buildLedRows(staticPanel, bitmap, scale);
 
+    // The readout copies its segments out of this patch. At a scale their
+    // lengths round up, so the patch runs on into the free area to its right;
+    // below it the % glyph begins, so it stops there.
+    const panel::Rect patch = scale.dev(panel::kSegmentColour);
+    const int patchWidth =
+        scale.halves == panel::kUnscaled ? patch.width : scale.dev(2 * panel::kSegmentColour.width);
+    bitmap.fillRect(patch.x, patch.y, patchWidth, scale.dev(panel::kPercentGlyph.y) - patch.y, kSegmentColour);
+
+    const panel::Rect unit = scale.dev(panel::kUnitGlyph);
+    const Point percent = scale.dev(kPercentGlyph);
+    const Point decibel = scale.dev(kDecibelGlyph);
+    bitmap.copyFrom(staticPanel, unit.x, unit.y, unit.width, unit.height, percent.x, percent.y);
+    bitmap.copyFrom(staticPanel, unit.x, unit.y, unit.width, unit.height, decibel.x, decibel.y);
+    if (scale.halves == panel::kUnscaled) {
+        drawPixelGlyph(bitmap, percent, 3, kPercentPixels);
+        drawPixelGlyph(bitmap, decibel, 2, kDecibelPixels);
+    } else {
+        drawStrokeGlyph(bitmap, percent, 3, scale, percentStrokes);
+        drawStrokeGlyph(bitmap, decibel, 2, scale, decibelStrokes);
+    }
+
+    const int knobSize = scale.cell(kKnobSize);
     for (int k = 0; k < panel::kKnobCount; ++k) {
-        const panel::Rect& knob = panel::kControls[k].area;
-        drawSprite(bitmap, knob.x, knob.y, skin.knobs, {0, 0}, {41 * kKnobSize, 0}, kKnobSize);
+        const Point at = scale.dev(topLeft(panel::kControls[k].area));
+        drawSprite(bitmap, at.x, at.y, skin.knobs, {0, 0}, {41 * knobSize, 0}, knobSize);
     }
 
-    drawAboutPanel(bitmap, skin.tube);
+    drawAboutPanel(bitmap, skin.tube, scale);
+}
+
+bool writeSkin(const Scale& scale, const std::string& outDir) {
+    Skin skin(scale);
+    for (const Canvas* c : {&skin.panel, &skin.knobs, &skin.tube, &skin.circuit})
+        if (!c->ok()) {
+            std::fprintf(stderr, "generate_skin: cannot create a drawing surface\n");
+            return false;
+        }
+    buildSkin(skin, scale);
+
+    const struct {
+        const char* name;
+        const Canvas& canvas;
+    } outputs[] = {{"panel", skin.panel}, {"knob", skin.knobs}, {"tube", skin.tube}, {"circuit", skin.circuit}};
+    for (const auto& out : outputs) {
+        const std::string path = outDir + "/" + out.name + scale.suffix() + ".bmp";
+        if (!writeBmp(out.canvas, path)) {
+            std::fprintf(stderr, "generate_skin: cannot write %s\n", path.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+int usage(const char* self) {
+    std::fprintf(stderr, "usage: %s OUTDIR [--scale 1|1.5|2]\n", self);
+    return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTDIR\n", argc > 0 ? argv[0] : "generate_skin");
-        return 2;
-    }
-    const std::string outDir = argv[1];
-
-    Skin skin;
-    for (const Canvas* c : {&skin.panel, &skin.knobs, &skin.tube, &skin.circuit})
-        if (!c->ok()) {
-            std::fprintf(stderr, "generate_skin: cannot create a drawing surface\n");
-            return 1;
-        }
-    buildSkin(skin);
-
-    const struct {
-        const char* name;
-        const Canvas& canvas;
-    } outputs[] = {{"panel.bmp", skin.panel}, {"knob.bmp", skin.knobs},
-                   {"tube.bmp", skin.tube},   {"circuit.bmp", skin.circuit}};
-    for (const auto& out : outputs) {
-        const std::string path = outDir + "/" + out.name;
-        if (!writeBmp(out.canvas, path)) {
-            std::fprintf(stderr, "generate_skin: cannot write %s\n", path.c_str());
-            return 1;
+    const char* self = argc > 0 ? argv[0] : "generate_skin";
+    std::string outDir;
+    std::vector<Scale> scales;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--scale") {
+            const std::string value = i + 1 < argc ? argv[++i] : "";
+            const int halves = value == "1" ? 2 : value == "1.5" ? 3 : value == "2" ? 4 : 0;
+            if (halves == 0) return usage(self);
+            scales.push_back({halves});
+        } else if (outDir.empty() && !arg.empty() && arg[0] != '-') {
+            outDir = arg;
+        } else {
+            return usage(self);
         }
     }
+    if (outDir.empty()) return usage(self);
+    if (scales.empty())
+        for (int halves : panel::kScaleHalves) scales.push_back({halves});
+
+    for (const Scale& scale : scales)
+        if (!writeSkin(scale, outDir)) return 1;
     return 0;
 }

@@ -12,12 +12,15 @@
 
 namespace snapshot {
 
-/// Opens the editor (effEditOpen with a null parent), runs `ticks` 50 ms
-/// ticks and returns the window's pixels; the editor is closed again.
-/// Nothing when the effect has no editor or it opened no window.
-std::optional<softwin::Image> captureEditor(AEffect* effect, int ticks = 2);
+/// Opens the editor (effEditOpen with a null parent) at `scale` ("1", "1.5"
+/// or "2", handed over as a user's VARNOX_SCALE would be, so the desktop
+/// this runs on never decides), runs `ticks` 50 ms ticks and returns the
+/// window's pixels; the editor is closed again. Nothing when the effect has
+/// no editor or it opened no window.
+std::optional<softwin::Image> captureEditor(AEffect* effect, int ticks = 2, const std::string& scale = "1");
 
 /// captureEditor, then the picture as a PNG file at `path`.
-bool writeEditorPng(AEffect* effect, const std::string& path, std::string& error, int ticks = 2);
+bool writeEditorPng(AEffect* effect, const std::string& path, std::string& error, int ticks = 2,
+                    const std::string& scale = "1");
 
 }  // namespace snapshot

@@ -63,12 +63,12 @@ int writeSnapshot(const Options& options) {
     OutputFile output(options.snapshotPath);
     if (output.isStream()) throw ToolError(kExitFailure, "cannot write output '" + options.snapshotPath + "': not a regular file");
     std::string error;
-    if (!snapshot::writeEditorPng(host.record(), output.temporaryPath(), error, options.ticks))
+    if (!snapshot::writeEditorPng(host.record(), output.temporaryPath(), error, options.ticks, options.scale))
         throw ToolError(kExitFailure, error);
     output.commit();
     if (!options.quiet)
-        std::printf("editor -> %s: %s, %d ticks\n", options.snapshotPath.c_str(), presetText(host, preset).c_str(),
-                    options.ticks);
+        std::printf("editor -> %s: %s, %d ticks, scale %s\n", options.snapshotPath.c_str(),
+                    presetText(host, preset).c_str(), options.ticks, options.scale.c_str());
     return kExitOk;
 }
 

@@ -35,6 +35,7 @@ constexpr OptionUse kOptionUses[] = {
     {"--in-place", kRender | kBatch},
     {"--jobs", kBatch},
     {"--ticks", kSnapshot},
+    {"--scale", kSnapshot},
     {"--quiet", kAudio | kSnapshot},
 };
 
@@ -174,6 +175,11 @@ Options parseOptions(int argc, const char* const* argv) {
             options.outputDir = value();
             modeOptions.push_back(name);
             if (options.outputDir.empty()) usageError(name + " needs a folder");
+        } else if (name == "--scale") {
+            note("--scale");
+            options.scale = value();
+            if (options.scale != "1" && options.scale != "1.5" && options.scale != "2")
+                usageError("--scale is 1, 1.5 or 2 (the sizes the editor is drawn at), got '" + options.scale + "'");
         } else if (name == "--ticks") {
             note("--ticks");
             options.ticks = parseWholeNumber("--ticks", value(), kMostTicks);
@@ -256,7 +262,7 @@ std::string helpText() {
        varnox-render [OPTIONS] -o DIR INPUT...
        varnox-render [OPTIONS] --demo OUTPUT
        varnox-render [OPTIONS] --list
-       varnox-render [OPTIONS] --snapshot EDITOR.png [--ticks N]
+       varnox-render [OPTIONS] --snapshot EDITOR.png [--ticks N] [--scale S]
        varnox-render --version | --help
 
 Runs audio files through the Varnox drive plug-in, loaded as a VST 2 host
@@ -317,6 +323,8 @@ Editor picture:
                         in this process rather than loaded from --plugin.
   --ticks N             Ticks before the picture (1-10000, default 40: two
                         seconds, enough for the tube and LEDs to settle).
+  --scale S             The editor as a high-density screen shows it: 1
+                        (500 x 140, the default), 1.5 or 2 (1000 x 280).
 
 Host:
   --block N             Block size in sample frames (1-65536, default 512).

@@ -18,6 +18,7 @@ struct Options {
     std::string pluginPath;           // empty: the library next to the program
     std::string snapshotPath;         // Snapshot: a PNG of the editor instead of audio
     int ticks = 40;                   // editor ticks before the snapshot
+    std::string scale = "1";          // the editor's scale for the snapshot: 1, 1.5 or 2
     std::optional<std::string> program;  // number or name
     std::vector<std::string> settings;   // "NAME=VALUE", applied in order after the program
     int blockSize = 512;
