@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 
@@ -36,16 +38,66 @@ SNDFILE* openSerialised(Open open, std::string& reason) {
     return file;
 }
 
-// All of a pipe or terminal-less standard input, for a decoder that must seek.
-std::vector<unsigned char> readAll(int descriptor, const std::string& shownName) {
-    std::vector<unsigned char> bytes;
-    unsigned char block[1 << 16];
-    for (;;) {
-        ssize_t got = retryUnlessStopped([&] { return read(descriptor, block, sizeof block); });
-        if (got < 0) throw ToolError(kExitFailure, "cannot read " + shownName + ": " + std::strerror(errno));
-        if (got == 0) return bytes;
-        bytes.insert(bytes.end(), block, block + got);
+// MPEG audio is decoded by a library that searches the file (for its tags
+// at the end): through a pipe it is gathered whole, up to this.
+constexpr size_t kMostGatheredBytes = size_t{1} << 30;
+
+bool looksLikeMpeg(const std::vector<unsigned char>& head) {
+    if (head.size() >= 3 && head[0] == 'I' && head[1] == 'D' && head[2] == '3') return true;
+    return head.size() >= 2 && head[0] == 0xFF && (head[1] & 0xE0) == 0xE0;
+}
+
+// Lossy decoders estimate their length from the stream's headers (padding,
+// encoder delay, a missing length tag): an estimate, not a promise.
+bool estimatedLength(int format) {
+    switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_VORBIS:
+    case SF_FORMAT_OPUS:
+    case SF_FORMAT_MPEG_LAYER_I:
+    case SF_FORMAT_MPEG_LAYER_II:
+    case SF_FORMAT_MPEG_LAYER_III:
+        return true;
+    default:
+        return false;
     }
+}
+
+int bytesPerSample(int format) {
+    switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+    case SF_FORMAT_ULAW:
+    case SF_FORMAT_ALAW:
+        return 1;
+    case SF_FORMAT_PCM_16: return 2;
+    case SF_FORMAT_PCM_24: return 3;
+    case SF_FORMAT_PCM_32:
+    case SF_FORMAT_FLOAT:
+        return 4;
+    case SF_FORMAT_DOUBLE: return 8;
+    default: return 0;
+    }
+}
+
+// Audio bytes a container's 32-bit sizes can describe, with room left for
+// the header and the chunks a render carries over; 0 where sizes are wider.
+int64_t mostAudioBytes(int format) {
+    constexpr int64_t kRoom = 1 << 20;
+    switch (format & SF_FORMAT_TYPEMASK) {
+    case SF_FORMAT_WAV:
+    case SF_FORMAT_WAVEX:
+    case SF_FORMAT_AIFF:
+    case SF_FORMAT_AU:  // whose largest size means "unknown"
+        return int64_t{0xFFFFFFFF} - kRoom;
+    default:
+        return 0;
+    }
+}
+
+std::string gigabytes(int64_t bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f GB", static_cast<double>(bytes) / 1e9);
+    return text;
 }
 
 }  // namespace
@@ -55,7 +107,15 @@ SoundFileReader::SoundFileReader(const std::string& path, bool waitForWriter)
     if (path == "-") {
         if (isatty(STDIN_FILENO))
             throw ToolError(kExitFailure, "standard input is a terminal; pipe a sound file into it or name one");
-        openMemory(readAll(STDIN_FILENO, shownName));
+        struct stat status {};
+        if (fstat(STDIN_FILENO, &status) == 0 && S_ISREG(status.st_mode)) {
+            // Redirected from a file: read it as the file it is.
+            const int own = fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
+            if (own < 0) throw ToolError(kExitFailure, "cannot read " + shownName + ": " + std::strerror(errno));
+            openFile("", own, status.st_size);
+        } else {
+            openStream(STDIN_FILENO);
+        }
         return;
     }
     // Opened here rather than by libsndfile: the system's reasons (no such
@@ -72,25 +132,47 @@ SoundFileReader::SoundFileReader(const std::string& path, bool waitForWriter)
         throw ToolError(kExitFailure, "cannot read " + shownName + ": is a directory");
     }
     if (!S_ISREG(status.st_mode)) {
-        // A pipe or a device: only what has been read can be gone back to.
-        std::vector<unsigned char> bytes;
-        try {
-            bytes = readAll(opened, shownName);
-        } catch (...) {
-            close(opened);
-            throw;
-        }
-        close(opened);
-        openMemory(std::move(bytes));
+        streamDescriptor = opened;
+        openStream(opened);
         return;
     }
     openFile(path, opened, status.st_size);
 }
 
+void SoundFileReader::openStream(int descriptor) {
+    stream = std::make_unique<StreamInput>(descriptor, shownName);
+    stream->begin();
+    if (looksLikeMpeg(stream->head())) {
+        openMemory(stream->readAll(kMostGatheredBytes));
+        stream.reset();
+        return;
+    }
+    std::string reason;
+    file = openSerialised([&] { return stream->open(&info); }, reason);
+    if (file == nullptr) {
+        if (!stream->failure().empty()) reason = stream->failure();
+        throw ToolError(kExitFailure, "unsupported " + shownName + ": " + reason);
+    }
+    if (stream->lengthUnknown()) return;
+    // Only the header is at hand: what it promises, and nothing about what
+    // follows the audio.
+    const std::vector<unsigned char>& head = stream->head();
+    declared = declaredLength([&head](int64_t offset, void* buffer, size_t size) -> size_t {
+        if (offset < 0 || static_cast<size_t>(offset) >= head.size()) return 0;
+        size_t count = std::min(size, head.size() - static_cast<size_t>(offset));
+        std::memcpy(buffer, head.data() + offset, count);
+        return count;
+    }, int64_t{1} << 60, info.format, info.channels);
+    declared.framesBeyond = 0;
+}
+
 void SoundFileReader::openFile(const std::string& path, int descriptor, int64_t fileSize) {
     // By name: some readers (Sound Designer II) look for a companion file.
+    // Standard input has none: its own descriptor.
     std::string reason;
-    file = openSerialised([&] { return sf_open(path.c_str(), SFM_READ, &info); }, reason);
+    file = openSerialised([&] {
+        return path.empty() ? sf_open_fd(descriptor, SFM_READ, &info, SF_TRUE) : sf_open(path.c_str(), SFM_READ, &info);
+    }, reason);
     if (file == nullptr) {
         close(descriptor);
         throw ToolError(kExitFailure, "unsupported " + shownName + ": " + reason);
@@ -100,7 +182,8 @@ void SoundFileReader::openFile(const std::string& path, int descriptor, int64_t 
         ssize_t got = pread(descriptor, buffer, size, offset);
         return got > 0 ? static_cast<size_t>(got) : 0;
     }, fileSize, info.format, info.channels);
-    close(descriptor);
+    // Standard input's descriptor is libsndfile's now, closed with the file.
+    if (!path.empty()) close(descriptor);
 }
 
 void SoundFileReader::openMemory(std::vector<unsigned char> bytes) {
@@ -119,12 +202,22 @@ void SoundFileReader::openMemory(std::vector<unsigned char> bytes) {
 
 SoundFileReader::~SoundFileReader() {
     if (file != nullptr) sf_close(file);
+    if (streamDescriptor >= 0) close(streamDescriptor);
 }
 
 int64_t SoundFileReader::frames() const {
-    // libsndfile's largest count stands for "not known" (a FLAC stream without a length).
-    int64_t counted = info.frames == SF_COUNT_MAX ? 0 : info.frames;
+    // libsndfile's largest count stands for "not known" (a FLAC stream
+    // without a length); through a pipe, it counts to a length it made up.
+    int64_t counted = info.frames == SF_COUNT_MAX || stream ? 0 : info.frames;
     return std::max(counted, declared.frames);
+}
+
+bool SoundFileReader::exactLength() const { return !stream && !estimatedLength(info.format) && frames() > 0; }
+
+void SoundFileReader::checkStream() const {
+    if (int signal = stopsignals::received()) throw interruptedError(signal);
+    if (stream && !stream->failure().empty())
+        throw ToolError(kExitFailure, "cannot read " + shownName + ": " + stream->failure());
 }
 
 int64_t SoundFileReader::read(float* interleaved, int64_t frameCount) {
@@ -137,7 +230,8 @@ int64_t SoundFileReader::read(float* interleaved, int64_t frameCount) {
 
 std::optional<std::string> SoundFileReader::damage() const {
     const std::string what = shownName + " is damaged: ";
-    const int64_t promised = frames();
+    // A lossy decoder's count is an estimate, not a promise.
+    const int64_t promised = estimatedLength(info.format) ? std::max<int64_t>(declared.frames, 0) : frames();
     const std::string count = "read " + std::to_string(framesRead) + " of the " + std::to_string(promised) + " frames";
     if (!readError.empty())
         return what + (promised > framesRead ? count + " it promises" : "read " + std::to_string(framesRead) + " frames") +
@@ -149,16 +243,33 @@ std::optional<std::string> SoundFileReader::damage() const {
     return std::nullopt;
 }
 
-SoundFileWriter::SoundFileWriter(OutputFile& output, int format, int channels, int sampleRate, bool dither)
-    : output(output), format(format), channelCount(channels), sampleRate(sampleRate) {
+SoundFileWriter::SoundFileWriter(OutputFile& output, const WriterSettings& settings)
+    : output(output), format(settings.format), channelCount(settings.channels), sampleRate(settings.sampleRate) {
+    bytesPerFrame = int64_t{bytesPerSample(format)} * channelCount;
+    if (int64_t most = mostAudioBytes(format); most > 0 && bytesPerFrame > 0 && !output.isStream()) {
+        mostFrames = most / bytesPerFrame;
+        if (settings.expectedFrames > mostFrames) {
+            const int container = format & SF_FORMAT_TYPEMASK;
+            if (container != SF_FORMAT_WAV && container != SF_FORMAT_WAVEX)
+                fail("the render makes " + gigabytes(settings.expectedFrames * bytesPerFrame) + " of audio, more than " +
+                     containerName(format) + "'s 32-bit sizes hold; write .rf64, .w64 or .caf");
+            // RF64 is the WAV of any length that broadcast and DAW software read.
+            format = SF_FORMAT_RF64 | (format & SF_FORMAT_SUBMASK);
+            mostFrames = 0;
+        }
+    }
+    if (output.isStream() && !streamable(format))
+        fail(containerName(format) + " cannot go through a pipe: its header is finished after the audio; write WAV, "
+             "AU, FLAC, Ogg, MP3 or raw there, or name a file");
+
     SF_INFO info{};
     info.format = format;
-    info.channels = channels;
+    info.channels = channelCount;
     info.samplerate = sampleRate;
-    if (output.isStream()) memory = std::make_unique<MemoryFile>();
+    if (output.isStream()) stream = std::make_unique<StreamOutput>(output.streamDescriptor(), output.shownName());
     std::string reason;
     file = openSerialised([&] {
-        return memory ? memory->open(SFM_WRITE, &info) : sf_open_fd(output.descriptor(), SFM_WRITE, &info, SF_FALSE);
+        return stream ? stream->open(SFM_WRITE, &info) : sf_open_fd(output.descriptor(), SFM_WRITE, &info, SF_FALSE);
     }, reason);
     if (file == nullptr) fail(reason);
     // Samples beyond full scale saturate in the formats libsndfile converts.
@@ -166,7 +277,9 @@ SoundFileWriter::SoundFileWriter(OutputFile& output, int format, int channels, i
     // The float formats' PEAK chunk carries the wall-clock time, which would
     // make the same render give different bytes from one second to the next.
     sf_command(file, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
-    if (int bits = quantisedBits(format)) quantiser.emplace(bits, dither);
+    if (int bits = quantisedBits(format))
+        quantiser.emplace(bits, bits <= 16 && settings.dither, settings.ditherSeed, channelCount);
+    if (settings.metadataFrom != nullptr) carryMetadata(*settings.metadataFrom);
 }
 
 SoundFileWriter::~SoundFileWriter() {
@@ -174,21 +287,42 @@ SoundFileWriter::~SoundFileWriter() {
 }
 
 void SoundFileWriter::fail(const std::string& reason) const {
-    throw ToolError(kExitFailure, "cannot write output '" + output.path() + "': " + reason);
+    if (int signal = stopsignals::received()) throw interruptedError(signal);
+    throw ToolError(kExitFailure, "cannot write " + output.shownName() + ": " + reason);
+}
+
+void SoundFileWriter::countClips(const float* interleaved, size_t count) {
+    // Float samples hold any level; everything else stops at full scale.
+    const int subtype = format & SF_FORMAT_SUBMASK;
+    if (subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE) return;
+    for (size_t i = 0; i < count; ++i)
+        if (std::fabs(interleaved[i]) > 1.0f) ++clippedSamples;
 }
 
 void SoundFileWriter::write(const float* interleaved, int64_t frameCount) {
+    if (mostFrames > 0 && framesWritten + frameCount > mostFrames)
+        fail("the render passed " + gigabytes(mostFrames * bytesPerFrame) + ", the most a " + containerName(format) +
+             " file holds; write .rf64, .w64 or .caf");
     sf_count_t written = 0;
+    const size_t count = static_cast<size_t>(frameCount) * static_cast<size_t>(channelCount);
     if (quantiser) {
-        size_t count = static_cast<size_t>(frameCount) * static_cast<size_t>(channelCount);
         if (words.size() < count) words.resize(count);
         quantiser->run(interleaved, words.data(), count);
-        written = sf_writef_short(file, words.data(), frameCount);
+        clippedSamples = quantiser->clipped();
+        written = sf_writef_int(file, words.data(), frameCount);
     } else {
+        countClips(interleaved, count);
         written = sf_writef_float(file, interleaved, frameCount);
     }
+    if (stream && !stream->failure().empty()) fail(stream->failure());
     if (written != frameCount) fail(cleanMessage(sf_strerror(file)));
     framesWritten += frameCount;
+    // Once libsndfile has put its header before the first samples, the
+    // stream goes out as it is made.
+    if (stream && !stream->flowing()) {
+        stream->flow(format);
+        if (!stream->failure().empty()) fail(stream->failure());
+    }
 }
 
 void SoundFileWriter::commit() {
@@ -196,18 +330,21 @@ void SoundFileWriter::commit() {
     // failed output, not a finished one.
     int closeError = sf_close(file);
     file = nullptr;
+    if (stream && !stream->failure().empty()) fail(stream->failure());
     if (closeError != 0) fail(cleanMessage(sf_error_number(closeError)));
     if (framesWritten == 0) {
         std::optional<std::vector<unsigned char>> empty = emptyFile();
         if (!empty) fail("the input holds no audio, and libsndfile makes no valid empty " + containerName(format) + " (" +
                          sampleFormatName(format) + ") file");
         output.commit(*empty);
-    } else if (memory) {
-        output.commit(memory->content());
+    } else if (stream) {
+        output.commitStream();
     } else {
         output.commit();
     }
 }
+
+void SoundFileWriter::carryMetadata(SoundFileReader&) {}
 
 std::optional<std::vector<unsigned char>> SoundFileWriter::emptyFile() const {
     // Encoders differ: most write a valid empty file when closed at once;
@@ -236,6 +373,6 @@ std::optional<std::vector<unsigned char>> SoundFileWriter::emptyFile() const {
 
 std::string SoundFileWriter::description() const {
     std::string text = containerName(format) + ", " + sampleFormatName(format);
-    if (quantiser) text += quantiser->dithers() ? ", TPDF dither" : ", no dither";
+    if (quantiser && ditherable(format)) text += quantiser->dithers() ? ", TPDF dither" : ", no dither";
     return text;
 }

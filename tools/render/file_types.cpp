@@ -171,7 +171,7 @@ OutputType resolveOutputType(const std::string& path, const std::string& typeOpt
     if (noDither) {
         if (format == SampleFormat::Float || format == SampleFormat::Pcm24)
             usageError("--no-dither: --format " + formatWord(format) + " output is never dithered");
-        if (type.fixedSubtype != 0 && quantisedBits(type.container | type.fixedSubtype) == 0)
+        if (type.fixedSubtype != 0 && !ditherable(type.container | type.fixedSubtype))
             usageError("--no-dither: " + type.name + " output is never dithered");
     }
     return type;
@@ -179,9 +179,16 @@ OutputType resolveOutputType(const std::string& path, const std::string& typeOpt
 
 int chooseOutputFormat(const OutputType& type, SampleFormat format, int inputFormat, int channels, int sampleRate) {
     if (format != SampleFormat::Same) return type.container | subtypeOf(format);
+    const int inputSubtype = inputFormat & SF_FORMAT_SUBMASK;
+    const bool sameContainer = (inputFormat & SF_FORMAT_TYPEMASK) == type.container;
+    // Ogg holds Vorbis or Opus: an Opus input stays Opus rather than turning
+    // into the codec the name suggests.
+    if (type.fixedSubtype != 0 && sameContainer && inputSubtype == SF_FORMAT_OPUS) return type.container | inputSubtype;
     if (type.fixedSubtype != 0) return type.container | type.fixedSubtype;
     std::vector<int> candidates;
-    if (int inputSubtype = inputFormat & SF_FORMAT_SUBMASK; inputSubtype != 0) candidates.push_back(inputSubtype);
+    // A codec's samples carry over only within their own container: a WAV
+    // may be labelled MPEG Layer III, but libsndfile writes no such WAV.
+    if (inputSubtype != 0 && (isLinear(inputSubtype) || sameContainer)) candidates.push_back(inputSubtype);
     // 24-bit keeps the most of a float render where float cannot go.
     for (int subtype : {SF_FORMAT_PCM_24, SF_FORMAT_PCM_16, SF_FORMAT_FLOAT}) candidates.push_back(subtype);
     for (const SF_FORMAT_INFO& info : formatList(SFC_GET_FORMAT_SUBTYPE_COUNT, SFC_GET_FORMAT_SUBTYPE))
@@ -194,6 +201,10 @@ int chooseOutputFormat(const OutputType& type, SampleFormat format, int inputFor
 
 int quantisedBits(int format) {
     switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_24:
+    case SF_FORMAT_DWVW_24:
+    case SF_FORMAT_ALAC_24:
+        return 24;
     case SF_FORMAT_PCM_16:
     case SF_FORMAT_DPCM_16:
     case SF_FORMAT_DWVW_16:
@@ -206,6 +217,11 @@ int quantisedBits(int format) {
     default:
         return 0;
     }
+}
+
+bool ditherable(int format) {
+    int bits = quantisedBits(format);
+    return bits > 0 && bits <= 16;
 }
 
 std::string containerName(int format) {

@@ -1,7 +1,10 @@
 #include "tools/render/job.h"
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -13,6 +16,8 @@
 #include "tools/render/progress.h"
 #include "tools/render/render.h"
 #include "tools/render/stop_signals.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -62,7 +67,28 @@ std::string speed(const RenderResult& result, double audioSeconds) {
     return text;
 }
 
-std::string shown(const std::string& path, const char* stream) { return path == "-" ? stream : path; }
+// A name as the summary shows it: control characters (a newline in a file
+// name) escaped, so that one file stays one line.
+std::string printable(const std::string& name) {
+    std::string text;
+    for (unsigned char c : name) {
+        if (c >= 0x20 && c != 0x7F) {
+            text += static_cast<char>(c);
+        } else {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, c == '\n' ? "\\n" : c == '\t' ? "\\t" : "\\x%02x", c);
+            text += escaped;
+        }
+    }
+    return text;
+}
+
+std::string shown(const std::string& path, const char* stream) { return path == "-" ? stream : printable(path); }
+
+std::string clipText(int64_t clipped) {
+    if (clipped == 0) return "";
+    return "; " + std::to_string(clipped) + (clipped == 1 ? " sample" : " samples") + " clipped at full scale";
+}
 
 std::string summaryLine(const Job& job, PluginHost& host, const RenderPlan& plan, const RenderResult& result,
                         const SoundFileWriter& writer, int channels, int sampleRate) {
@@ -79,11 +105,15 @@ std::string summaryLine(const Job& job, PluginHost& host, const RenderPlan& plan
            shown(job.output, "standard output") + " (" + writer.description() + "): " + formatDuration(audioSeconds) +
            ", " + std::to_string(sampleRate) + " Hz " + channelLayout(channels) + ", " + presetText(host, plan.preset) +
            "; " + levels("input", result.input) + "; " + levels("output", result.output) + "; clip indicator " + clip +
-           "; real-time factor " + speed(result, audioSeconds);
+           clipText(writer.clipped()) + "; real-time factor " + speed(result, audioSeconds);
 }
 
 JobResult renderFile(const Job& job, const RenderPlan& plan, const JobProgress& progress) {
     if (int signal = stopsignals::received()) throw interruptedError(signal);
+    // Known before the output's temporary file exists: a render over its
+    // own input must not replace it with less than it held.
+    const std::optional<FileIdentity> inputFile = job.input.empty() ? std::nullopt : identityOf(job.input, STDIN_FILENO);
+    const bool inPlace = inputFile && inputFile == identityOf(job.output, STDOUT_FILENO);
     // The output first: a destination that cannot be written is found
     // before any time goes into reading and rendering.
     OutputFile output(job.output, !job.inBatch);
@@ -106,8 +136,18 @@ JobResult renderFile(const Job& job, const RenderPlan& plan, const JobProgress& 
         instances.back()->start(static_cast<float>(sampleRate), plan.blockSize);
     }
 
-    int format = chooseOutputFormat(job.type, plan.format, reader ? reader->format() : 0, channels, sampleRate);
-    SoundFileWriter writer(output, format, channels, sampleRate, plan.dither);
+    WriterSettings settings;
+    settings.format = chooseOutputFormat(job.type, plan.format, reader ? reader->format() : 0, channels, sampleRate);
+    settings.channels = channels;
+    settings.sampleRate = sampleRate;
+    settings.dither = plan.dither;
+    // Each file its own dither, the same for the same name and settings.
+    const std::string inputName = job.input.empty() ? "demo" : fs::path(job.input).filename().string();
+    settings.ditherSeed = ditherSeed(inputName, presetText(*instances.front(), plan.preset));
+    settings.expectedFrames = source->frames();
+    settings.exactLength = reader ? reader->exactLength() : true;
+    settings.metadataFrom = reader.get();
+    SoundFileWriter writer(output, settings);
     const int64_t expected = source->frames();
     RenderResult result = render(instances, *source, writer, [&](int64_t done) {
         if (stopsignals::received() != 0) return false;
@@ -116,9 +156,14 @@ JobResult renderFile(const Job& job, const RenderPlan& plan, const JobProgress& 
     });
     for (auto& instance : instances) instance->stop();
     if (int signal = stopsignals::received()) throw interruptedError(signal);
+    if (reader) reader->checkStream();
 
     JobResult outcome;
     if (std::optional<std::string> damage = reader ? reader->damage() : std::nullopt) {
+        // The render holds only what could be read: over the input itself
+        // it would throw the rest away.
+        if (inPlace)
+            throw ToolError(kExitDamaged, *damage + "; not replaced by its render, which holds only what was read");
         outcome.warning = *damage;
         outcome.exitCode = kExitDamaged;
     }

@@ -45,8 +45,12 @@ std::optional<FileIdentity> identityOf(const std::string& path, int standardStre
 
 OutputFile::OutputFile(const std::string& path, bool streamAllowed) : shownPath(path) {
     if (path == "-") {
-        if (isatty(STDOUT_FILENO)) fail("standard output is a terminal; redirect it or name a file");
-        stream = toStandardOutput = true;
+        if (isatty(STDOUT_FILENO)) fail("it is a terminal; redirect it or name a file");
+        struct stat info {};
+        // Redirected to a file: written there directly, header and all,
+        // rather than held back for a stream.
+        if (fstat(STDOUT_FILENO, &info) == 0 && S_ISREG(info.st_mode)) direct = true;
+        else stream = toStandardOutput = true;
         return;
     }
     // Follow the links to the file they name: that file is what gets written.
@@ -93,8 +97,28 @@ OutputFile::~OutputFile() {
     if (!committed) discard();
 }
 
+std::string OutputFile::shownName() const { return shownPath == "-" ? "standard output" : "output '" + shownPath + "'"; }
+
 void OutputFile::fail(const std::string& reason) const {
-    throw ToolError(kExitFailure, "cannot write output '" + shownPath + "': " + reason);
+    throw ToolError(kExitFailure, "cannot write " + shownName() + ": " + reason);
+}
+
+int OutputFile::streamDescriptor() {
+    if (toStandardOutput) return STDOUT_FILENO;
+    if (openedStream < 0) {
+        openedStream = retryUnlessStopped([&] { return open(target.c_str(), O_WRONLY | O_CLOEXEC); });
+        if (openedStream < 0) fail(std::strerror(errno));
+    }
+    return openedStream;
+}
+
+void OutputFile::commitStream() {
+    if (openedStream >= 0) {
+        int closed = close(openedStream);
+        openedStream = -1;
+        if (closed != 0) fail(std::strerror(errno));
+    }
+    committed = true;
 }
 
 void OutputFile::claimTemporary() {
@@ -118,6 +142,10 @@ void OutputFile::claimTemporary() {
 }
 
 void OutputFile::commit() {
+    if (direct) {
+        committed = true;
+        return;
+    }
     if (replacing) {
         // Owner first: a change of owner clears set-id bits, the mode restores them.
         if (existing.st_uid != geteuid() || existing.st_gid != getegid()) {
@@ -137,24 +165,13 @@ void OutputFile::commit() {
 
 void OutputFile::commit(const std::vector<unsigned char>& bytes) {
     if (!stream) {
-        if (ftruncate(temporaryDescriptor, 0) != 0) fail(std::strerror(errno));
-        writeAll(temporaryDescriptor, bytes);
+        if (ftruncate(descriptor(), 0) != 0) fail(std::strerror(errno));
+        writeAll(descriptor(), bytes);
         commit();
         return;
     }
-    int descriptor = STDOUT_FILENO;
-    if (!toStandardOutput) {
-        descriptor = retryUnlessStopped([&] { return open(target.c_str(), O_WRONLY | O_CLOEXEC); });
-        if (descriptor < 0) fail(std::strerror(errno));
-    }
-    try {
-        writeAll(descriptor, bytes);
-    } catch (...) {
-        if (!toStandardOutput) close(descriptor);
-        throw;
-    }
-    if (!toStandardOutput && close(descriptor) != 0) fail(std::strerror(errno));
-    committed = true;
+    writeAll(streamDescriptor(), bytes);
+    commitStream();
 }
 
 void OutputFile::writeAll(int descriptor, const std::vector<unsigned char>& bytes) const {
@@ -179,6 +196,8 @@ void OutputFile::writeAll(int descriptor, const std::vector<unsigned char>& byte
 }
 
 void OutputFile::discard() {
+    if (openedStream >= 0) close(openedStream);
+    openedStream = -1;
     if (temporaryDescriptor >= 0) close(temporaryDescriptor);
     temporaryDescriptor = -1;
     if (!temporary.empty()) unlink(temporary.c_str());

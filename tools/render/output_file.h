@@ -6,6 +6,7 @@
 #pragma once
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <optional>
 #include <string>
@@ -25,10 +26,19 @@ public:
 
     /// The name the user gave.
     const std::string& path() const { return shownPath; }
-    /// Standard output, a pipe or a device: written in one piece by commit(bytes).
+    /// "output 'NAME'" or "standard output", for messages.
+    std::string shownName() const;
+    /// Standard output, a pipe or a device: written as it comes, through
+    /// streamDescriptor(), or in one piece by commit(bytes).
     bool isStream() const { return stream; }
-    /// The temporary file, open for writing (files only).
-    int descriptor() const { return temporaryDescriptor; }
+    /// Open for writing: the temporary file, or standard output when that
+    /// is a file of its own (written in place, as the shell opened it).
+    int descriptor() const { return direct ? STDOUT_FILENO : temporaryDescriptor; }
+    /// A stream's descriptor, opened on first use (a named pipe waits here
+    /// for its reader, unless a stop comes).
+    int streamDescriptor();
+    /// A stream written through streamDescriptor() is complete.
+    void commitStream();
     const std::string& temporaryPath() const { return temporary; }
 
     /// Files: flushes, gives the file the old one's mode and owner, and
@@ -48,6 +58,8 @@ private:
     std::string target;  // symbolic links followed
     bool stream = false;
     bool toStandardOutput = false;
+    bool direct = false;       // standard output is a regular file
+    int openedStream = -1;     // a named pipe or device, once opened
     bool replacing = false;
     struct stat existing {};
     std::string temporary;
