@@ -214,6 +214,34 @@ TEST_F(FileSafetyTest, TheSameFileInAndOutIsRefusedUnlessInPlace) {
     EXPECT_EQ(filesIn(root / "in"), (std::vector<std::string>{"alias.wav", "hard.wav", "short.wav"}));
 }
 
+TEST_F(FileSafetyTest, ADamagedInputIsNeverReplacedByWhatCouldBeReadOfIt) {
+    // An unfinished recording (data size 0: nothing reads), and a file that
+    // holds more audio than its header declares (a size wrapped past 32
+    // bits in a WAV over 4 GiB looks the same, at a smaller scale).
+    Audio input = testSignal(2, 44100, 20000);
+    input.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    writeAudio(in("unsized.wav"), input);
+    std::string wav = slurp(in("unsized.wav"));
+    ASSERT_EQ(wav.substr(36, 4), "data");
+    std::string unsized = wav, wrapped = wav;
+    unsized.replace(40, 4, std::string(4, '\0'));
+    const uint32_t declared = 4 * 5000;  // a quarter of the audio
+    for (int i = 0; i < 4; ++i) wrapped[40 + static_cast<size_t>(i)] = static_cast<char>(declared >> (8 * i));
+    for (const auto& [name, bytes] : {std::pair<std::string, std::string>{"unsized.wav", unsized}, {"wrapped.wav", wrapped}}) {
+        std::ofstream(out(name), std::ios::binary) << bytes;
+        Result alone = run({out(name), out(name), "--in-place"});
+        EXPECT_EQ(alone.exitCode, 4) << name << ": " << alone.err;
+        EXPECT_NE(alone.err.find("is damaged"), std::string::npos) << alone.err;
+        EXPECT_NE(alone.err.find("not replaced"), std::string::npos) << alone.err;
+        EXPECT_TRUE(slurp(out(name)) == bytes) << name << " was changed";
+        // A batch into the input's own folder takes the same care.
+        Result batch = run({"-o", out(""), "--in-place", out(name)});
+        EXPECT_EQ(batch.exitCode, 4) << name << ": " << batch.err;
+        EXPECT_TRUE(slurp(out(name)) == bytes) << name << " was changed by the batch";
+    }
+    EXPECT_EQ(outputFiles(), (std::vector<std::string>{"unsized.wav", "wrapped.wav"}));
+}
+
 TEST_F(FileSafetyTest, NamesAtTheFileNameLimitWork) {
     const long nameMax = pathconf((root / "out").c_str(), _PC_NAME_MAX);
     ASSERT_GT(nameMax, 20);

@@ -261,4 +261,66 @@ TEST_F(FormatTest, DamagedInputsAreRenderedAsFarAsTheyGoAndReported) {
     }
 }
 
+TEST_F(FormatTest, WholeFilesWithTagsOrStreamMarksAreNotDamaged) {
+    Audio input = testSignal(2, 44100, 20000);
+    for (float& sample : input.samples) sample *= 0.5f;
+    input.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    writeAudio(in("tagged.wav"), input);
+    {
+        // An ID3v1 tag, as taggers append to any file.
+        std::ofstream file(in("tagged.wav"), std::ios::app | std::ios::binary);
+        file << "TAG" << std::string(125, 'x');
+    }
+    // A stream sox wrote through a pipe, saved as it came: its sizes are
+    // sox's mark for "unknown", larger than the file.
+    std::string saved = slurp(in("tagged.wav")).substr(0, 44 + 20000 * 4);
+    saved.replace(4, 4, std::string("\x24\xF0\xFF\x7F", 4));
+    saved.replace(40, 4, std::string("\x00\xF0\xFF\x7F", 4));
+    std::ofstream(in("sox.wav"), std::ios::binary) << saved;
+    // MP3 with its encoder's header, decoded to WAV (whose own MP3 form
+    // libsndfile does not write).
+    input.format = SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III;
+    writeAudio(in("encoded.mp3"), input);
+    for (const std::string name : {"tagged.wav", "sox.wav", "encoded.mp3"}) {
+        Result result = run({in(name), out(name + ".wav")});
+        EXPECT_EQ(result.exitCode, 0) << name << ": " << result.err;
+        EXPECT_EQ(result.err, "") << name;
+        Audio output = readAudio(out(name + ".wav"));
+        EXPECT_EQ(output.format, SF_FORMAT_WAV | (name == "encoded.mp3" ? SF_FORMAT_PCM_24 : SF_FORMAT_PCM_16)) << name;
+        if (name != "encoded.mp3") {
+            EXPECT_EQ(output.frames(), 20000u) << name;
+        }
+    }
+}
+
+TEST_F(FormatTest, AudioBeyondThirtyTwoBitSizesGoesToRf64OrIsRefused) {
+    // An RF64 input whose ds64 chunk promises 5 GiB of audio (it holds 1000
+    // frames): the render is planned for that length without writing it.
+    Audio input = testSignal(2, 44100, 1000);
+    input.format = SF_FORMAT_RF64 | SF_FORMAT_PCM_16;
+    writeAudio(in("long.rf64"), input);
+    std::string bytes = slurp(in("long.rf64"));
+    const size_t ds64 = bytes.find("ds64");
+    ASSERT_NE(ds64, std::string::npos);
+    const uint64_t promised = uint64_t{5} << 30;
+    for (int i = 0; i < 8; ++i) {
+        bytes[ds64 + 16 + static_cast<size_t>(i)] = static_cast<char>(promised >> (8 * i));      // data size
+        bytes[ds64 + 24 + static_cast<size_t>(i)] = static_cast<char>((promised / 4) >> (8 * i));  // frames
+    }
+    std::ofstream(in("long.rf64"), std::ios::binary) << bytes;
+
+    Result wav = run({in("long.rf64"), out("long.wav")});
+    EXPECT_EQ(wav.exitCode, 4) << "damaged all the same: " << wav.err;
+    EXPECT_NE(wav.out.find("(RF64, 16-bit PCM"), std::string::npos) << wav.out;
+    Audio output = readAudio(out("long.wav"));
+    EXPECT_EQ(output.format & SF_FORMAT_TYPEMASK, SF_FORMAT_RF64);
+    EXPECT_EQ(output.frames(), 1000u);
+
+    // AIFF has no such form: refused before anything is written.
+    Result aiff = run({in("long.rf64"), out("long.aiff")});
+    EXPECT_EQ(aiff.exitCode, 1);
+    EXPECT_NE(aiff.err.find("more than AIFF's 32-bit sizes hold"), std::string::npos) << aiff.err;
+    EXPECT_EQ(outputFiles(), std::vector<std::string>{"long.wav"});
+}
+
 }  // namespace

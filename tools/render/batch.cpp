@@ -73,15 +73,21 @@ public:
         bar.clear();
         if (!result.error.empty()) std::fprintf(stderr, "varnox-render: %s\n", result.error.c_str());
         if (!result.warning.empty()) std::fprintf(stderr, "varnox-render: warning: %s\n", result.warning.c_str());
-        if (!quiet && !result.summary.empty()) {
-            std::fprintf(summaries, "%s\n", result.summary.c_str());
-            std::fflush(summaries);
+        if (!quiet && !result.summary.empty() && !summariesLost) {
+            // A reader that went away (| head -1) costs the summaries, not
+            // the files still being rendered.
+            if (std::fprintf(summaries, "%s\n", result.summary.c_str()) < 0 || std::fflush(summaries) != 0) {
+                summariesLost = true;
+                std::fprintf(stderr, "varnox-render: %s closed; the files go on being written, their summaries "
+                             "not shown\n", summaries == stdout ? "standard output" : "standard error");
+            }
         }
     }
     ProgressBar& progress() { return bar; }
 
 private:
     bool quiet;
+    bool summariesLost = false;
     std::FILE* summaries;
     ProgressBar bar;
 };
