@@ -266,6 +266,11 @@ SoundFileWriter::SoundFileWriter(OutputFile& output, const WriterSettings& setti
     info.format = format;
     info.channels = channelCount;
     info.samplerate = sampleRate;
+    // libsndfile's own word for this is "Format not recognised".
+    if (sf_format_check(&info) == 0)
+        fail(containerName(format) + " files (" + sampleFormatName(format) + ") cannot hold " +
+             std::to_string(channelCount) + (channelCount == 1 ? " channel" : " channels") + " at " +
+             std::to_string(sampleRate) + " Hz");
     if (output.isStream()) stream = std::make_unique<StreamOutput>(output.streamDescriptor(), output.shownName());
     std::string reason;
     file = openSerialised([&] {

@@ -183,6 +183,9 @@ std::vector<Job> planJobs(const Options& options) {
         jobs.push_back(Job{options.inputs[0], options.outputPath, typeFor(options.outputPath)});
         break;
     case Mode::Batch:
+        if (std::error_code error; fs::exists(options.outputDir, error) && !fs::is_directory(options.outputDir, error))
+            usageError("-o names the folder the renders go to, and '" + options.outputDir +
+                       "' is a file; to render one file: varnox-render INPUT OUTPUT");
         for (const std::string& input : options.inputs) {
             if (input == "-")
                 usageError("standard input has no name to write under in '" + options.outputDir +
