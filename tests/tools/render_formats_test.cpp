@@ -7,6 +7,8 @@
 
 #include <fstream>
 #include <optional>
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -321,6 +323,89 @@ TEST_F(FormatTest, AudioBeyondThirtyTwoBitSizesGoesToRf64OrIsRefused) {
     EXPECT_EQ(aiff.exitCode, 1);
     EXPECT_NE(aiff.err.find("more than AIFF's 32-bit sizes hold"), std::string::npos) << aiff.err;
     EXPECT_EQ(outputFiles(), std::vector<std::string>{"long.wav"});
+}
+
+TEST_F(FormatTest, TagsMarkersAndChannelLayoutAreCarriedOver) {
+    // A 5.1 broadcast WAV with tags, a time reference, cue points and iXML.
+    Audio surround = testSignal(6, 48000, 4800);
+    SF_INFO info{};
+    info.format = SF_FORMAT_WAVEX | SF_FORMAT_PCM_24;
+    info.channels = 6;
+    info.samplerate = 48000;
+    SNDFILE* file = sf_open(in("scene.wav").c_str(), SFM_WRITE, &info);
+    ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+    sf_set_string(file, SF_STR_TITLE, "Scene 12 take 3");
+    sf_set_string(file, SF_STR_ARTIST, "Field recordist");
+    SF_BROADCAST_INFO bext{};
+    std::snprintf(bext.description, sizeof bext.description, "boom");
+    bext.time_reference_low = 48000u * 3600u;  // one hour into the day
+    ASSERT_EQ(sf_command(file, SFC_SET_BROADCAST_INFO, &bext, sizeof bext), SF_TRUE);
+    SF_CUES cues{};
+    cues.cue_count = 2;
+    cues.cue_points[0].indx = 1;
+    cues.cue_points[0].sample_offset = 100;
+    cues.cue_points[1].indx = 2;
+    cues.cue_points[1].sample_offset = 2000;
+    for (SF_CUE_POINT& point : cues.cue_points) std::memcpy(&point.fcc_chunk, "data", 4);
+    ASSERT_EQ(sf_command(file, SFC_SET_CUE, &cues, sizeof cues), SF_TRUE);
+    std::string ixml = "<BWFXML><PROJECT>Varnox</PROJECT></BWFXML>";
+    SF_CHUNK_INFO chunk{};
+    std::memcpy(chunk.id, "iXML", 4);
+    chunk.id_size = 4;
+    chunk.datalen = static_cast<unsigned>(ixml.size());
+    chunk.data = ixml.data();
+    ASSERT_EQ(sf_set_chunk(file, &chunk), SF_ERR_NO_ERROR);
+    int layout[6] = {SF_CHANNEL_MAP_LEFT, SF_CHANNEL_MAP_RIGHT, SF_CHANNEL_MAP_CENTER, SF_CHANNEL_MAP_LFE,
+                     SF_CHANNEL_MAP_REAR_LEFT, SF_CHANNEL_MAP_REAR_RIGHT};
+    ASSERT_EQ(sf_command(file, SFC_SET_CHANNEL_MAP_INFO, layout, sizeof layout), SF_TRUE);
+    sf_writef_float(file, surround.samples.data(), 4800);
+    sf_close(file);
+
+    Result result = run({in("scene.wav"), out("scene.wav")});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const std::string bytes = slurp(out("scene.wav"));
+    // WAVE_FORMAT_EXTENSIBLE with the 5.1 mask 0x3F.
+    const size_t fmt = bytes.find("fmt ");
+    ASSERT_NE(fmt, std::string::npos);
+    EXPECT_EQ(static_cast<unsigned char>(bytes[fmt + 8]) | static_cast<unsigned char>(bytes[fmt + 9]) << 8, 0xFFFE);
+    EXPECT_EQ(static_cast<unsigned char>(bytes[fmt + 28]), 0x3F);
+    EXPECT_NE(bytes.find(ixml), std::string::npos) << "iXML";
+
+    SF_INFO readInfo{};
+    SNDFILE* back = sf_open(out("scene.wav").c_str(), SFM_READ, &readInfo);
+    ASSERT_NE(back, nullptr);
+    EXPECT_STREQ(sf_get_string(back, SF_STR_TITLE), "Scene 12 take 3");
+    EXPECT_STREQ(sf_get_string(back, SF_STR_ARTIST), "Field recordist");
+    SF_BROADCAST_INFO readBext{};
+    ASSERT_EQ(sf_command(back, SFC_GET_BROADCAST_INFO, &readBext, sizeof readBext), SF_TRUE);
+    EXPECT_EQ(readBext.time_reference_low, 48000u * 3600u);
+    EXPECT_STREQ(readBext.description, "boom");
+    SF_CUES readCues{};
+    ASSERT_EQ(sf_command(back, SFC_GET_CUE, &readCues, sizeof readCues), SF_TRUE);
+    ASSERT_EQ(readCues.cue_count, 2u);
+    EXPECT_EQ(readCues.cue_points[1].sample_offset, 2000u);
+    sf_close(back);
+
+    // Vorbis comments from FLAC into Ogg Vorbis.
+    Audio stereo = testSignal(2, 44100, 4000);
+    info = SF_INFO{};
+    info.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+    info.channels = 2;
+    info.samplerate = 44100;
+    file = sf_open(in("song.flac").c_str(), SFM_WRITE, &info);
+    ASSERT_NE(file, nullptr);
+    sf_set_string(file, SF_STR_TITLE, "Song");
+    sf_set_string(file, SF_STR_ARTIST, "Band");
+    for (float& sample : stereo.samples) sample *= 0.5f;
+    sf_writef_float(file, stereo.samples.data(), 4000);
+    sf_close(file);
+    Result ogg = run({in("song.flac"), out("song.ogg")});
+    ASSERT_EQ(ogg.exitCode, 0) << ogg.err;
+    back = sf_open(out("song.ogg").c_str(), SFM_READ, &readInfo);
+    ASSERT_NE(back, nullptr);
+    EXPECT_STREQ(sf_get_string(back, SF_STR_TITLE), "Song");
+    EXPECT_STREQ(sf_get_string(back, SF_STR_ARTIST), "Band");
+    sf_close(back);
 }
 
 }  // namespace

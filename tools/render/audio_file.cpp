@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstddef>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -258,6 +259,13 @@ SoundFileWriter::SoundFileWriter(OutputFile& output, const WriterSettings& setti
             mostFrames = 0;
         }
     }
+    // A channel layout goes in WAVE_FORMAT_EXTENSIBLE's mask: plain WAV has none.
+    if ((format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV && settings.metadataFrom != nullptr && channelCount > 2) {
+        std::vector<int> layout(static_cast<size_t>(channelCount));
+        if (sf_command(settings.metadataFrom->handle(), SFC_GET_CHANNEL_MAP_INFO, layout.data(),
+                       static_cast<int>(layout.size() * sizeof(int))) == SF_TRUE)
+            format = SF_FORMAT_WAVEX | (format & SF_FORMAT_SUBMASK);
+    }
     if (output.isStream() && !streamable(format))
         fail(containerName(format) + " cannot go through a pipe: its header is finished after the audio; write WAV, "
              "AU, FLAC, Ogg, MP3 or raw there, or name a file");
@@ -349,7 +357,64 @@ void SoundFileWriter::commit() {
     }
 }
 
-void SoundFileWriter::carryMetadata(SoundFileReader&) {}
+void SoundFileWriter::carryMetadata(SoundFileReader& from) {
+    SNDFILE* source = from.handle();
+    // Tags: LIST INFO in WAV, Vorbis comments in FLAC and Ogg, and so on;
+    // a type without a place for one refuses it, which is no failure.
+    static constexpr struct {
+        int id;
+        const char* name;
+    } kStrings[] = {{SF_STR_TITLE, "title"},     {SF_STR_ARTIST, "artist"},   {SF_STR_ALBUM, "album"},
+                    {SF_STR_TRACKNUMBER, "track"}, {SF_STR_DATE, "date"},     {SF_STR_GENRE, "genre"},
+                    {SF_STR_COMMENT, "comment"}, {SF_STR_COPYRIGHT, "copyright"}, {SF_STR_LICENSE, "license"},
+                    {SF_STR_SOFTWARE, "software"}};
+    for (const auto& string : kStrings)
+        if (const char* text = sf_get_string(source, string.id); text != nullptr && *text != '\0')
+            if (sf_set_string(file, string.id, text) == 0) carriedItems.push_back(string.name);
+
+    // BWF: the time reference (in samples, at the same rate) and description.
+    SF_BROADCAST_INFO_VAR(16384) broadcast{};
+    if (sf_command(source, SFC_GET_BROADCAST_INFO, &broadcast, sizeof broadcast) == SF_TRUE) {
+        // libsndfile takes the record at the size its coding history makes.
+        const size_t size = std::max(sizeof(SF_BROADCAST_INFO),
+                                     offsetof(decltype(broadcast), coding_history) + broadcast.coding_history_size);
+        if (sf_command(file, SFC_SET_BROADCAST_INFO, &broadcast, static_cast<int>(size)) == SF_TRUE)
+            carriedItems.push_back("bext");
+    }
+
+    uint32_t cueCount = 0;
+    if (sf_command(source, SFC_GET_CUE_COUNT, &cueCount, sizeof cueCount) == SF_TRUE && cueCount > 0) {
+        // SF_CUES_VAR's layout with room for every point the file has.
+        std::vector<unsigned char> cues(sizeof(uint32_t) + cueCount * sizeof(SF_CUE_POINT));
+        if (sf_command(source, SFC_GET_CUE, cues.data(), static_cast<int>(cues.size())) == SF_TRUE &&
+            sf_command(file, SFC_SET_CUE, cues.data(), static_cast<int>(cues.size())) == SF_TRUE)
+            carriedItems.push_back("cue points");
+    }
+
+    // Chunks libsndfile does not interpret but carries: production metadata.
+    for (const char* id : {"iXML", "axml"}) {
+        SF_CHUNK_INFO wanted{};
+        std::snprintf(wanted.id, sizeof wanted.id, "%s", id);
+        wanted.id_size = 4;
+        for (SF_CHUNK_ITERATOR* it = sf_get_chunk_iterator(source, &wanted); it != nullptr; it = sf_next_chunk_iterator(it)) {
+            SF_CHUNK_INFO chunk{};
+            if (sf_get_chunk_size(it, &chunk) != SF_ERR_NO_ERROR || chunk.datalen == 0) continue;
+            // libsndfile keeps the pointer until the file is closed.
+            chunkData.emplace_back(chunk.datalen);
+            chunk.data = chunkData.back().data();
+            if (sf_get_chunk_data(it, &chunk) == SF_ERR_NO_ERROR && sf_set_chunk(file, &chunk) == SF_ERR_NO_ERROR)
+                carriedItems.push_back(id);
+        }
+    }
+
+    // Which channel is which (5.1 and the like): WAVE_FORMAT_EXTENSIBLE's mask.
+    std::vector<int> layout(static_cast<size_t>(channelCount));
+    if (channelCount > 0 &&
+        sf_command(source, SFC_GET_CHANNEL_MAP_INFO, layout.data(), static_cast<int>(layout.size() * sizeof(int))) ==
+            SF_TRUE &&
+        sf_command(file, SFC_SET_CHANNEL_MAP_INFO, layout.data(), static_cast<int>(layout.size() * sizeof(int))) == SF_TRUE)
+        carriedItems.push_back("channel layout");
+}
 
 std::optional<std::vector<unsigned char>> SoundFileWriter::emptyFile() const {
     // Encoders differ: most write a valid empty file when closed at once;

@@ -121,4 +121,5 @@ private:
     int64_t mostFrames = 0;     // 0: no limit
     int64_t clippedSamples = 0;
     std::vector<std::string> carriedItems;
+    std::vector<std::vector<unsigned char>> chunkData;
 };

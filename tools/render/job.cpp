@@ -105,7 +105,8 @@ std::string summaryLine(const Job& job, PluginHost& host, const RenderPlan& plan
            shown(job.output, "standard output") + " (" + writer.description() + "): " + formatDuration(audioSeconds) +
            ", " + std::to_string(sampleRate) + " Hz " + channelLayout(channels) + ", " + presetText(host, plan.preset) +
            "; " + levels("input", result.input) + "; " + levels("output", result.output) + "; clip indicator " + clip +
-           clipText(writer.clipped()) + "; real-time factor " + speed(result, audioSeconds);
+           clipText(writer.clipped()) + "; real-time factor " + speed(result, audioSeconds) +
+           (writer.carried().empty() ? "" : "; carried over: " + joinWords(writer.carried()));
 }
 
 JobResult renderFile(const Job& job, const RenderPlan& plan, const JobProgress& progress) {
