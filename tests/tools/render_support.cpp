@@ -184,6 +184,7 @@ Result RenderTest::run(const std::vector<std::string>& args, const RunOptions& o
     // status goes through a file.
     const bool piped = !options.outputPipe.empty();
     if (piped) command += "{ ";
+    if (options.asNobody) command += "setpriv --reuid=65534 --regid=65534 --clear-groups ";
     command += quoted(VARNOX_RENDER);
     for (const std::string& arg : args) command += " " + quoted(arg);
     if (options.inputPipe.empty())

@@ -64,6 +64,7 @@ struct RunOptions {
     std::string folder{};          // working folder
     std::string inputPipe{};       // a shell command piped into standard input instead
     std::string outputPipe{};      // a shell command standard output is piped into instead
+    bool asNobody = false;         // run as the unprivileged user 65534 (from root)
 };
 
 /// Every name in `folder`, hidden ones included, sorted.

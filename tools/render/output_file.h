@@ -1,8 +1,10 @@
 // Where a render's bytes go, without putting the user's files at risk. A file
 // is written under a temporary name beside its destination and moved into
-// place only when complete; an existing file keeps its mode and, where the
-// process may, its owner; a symbolic link stays a link and its target is
-// written. Standard output, pipes and devices take the whole output at once.
+// place only when complete; an existing file keeps its mode, its extended
+// attributes and, where the process may, its owner; a symbolic link stays a
+// link and its target is written. A file with hard links, or in a folder
+// that refuses the rename, gets the finished render copied into it. Standard
+// output, pipes and devices are written as the render goes.
 #pragma once
 
 #include <sys/stat.h>
@@ -49,7 +51,9 @@ public:
     void commit(const std::vector<unsigned char>& bytes);
 
 private:
-    void claimTemporary();
+    void claimTemporary(const std::string& folder);
+    void copyIntoTarget();
+    void copyExtendedAttributes() const;
     void writeAll(int descriptor, const std::vector<unsigned char>& bytes) const;
     void discard();
     [[noreturn]] void fail(const std::string& reason) const;
@@ -61,6 +65,7 @@ private:
     bool direct = false;       // standard output is a regular file
     int openedStream = -1;     // a named pipe or device, once opened
     bool replacing = false;
+    bool throughInode = false;  // the render is copied into the existing file, not renamed over it
     struct stat existing {};
     std::string temporary;
     int temporaryDescriptor = -1;
