@@ -408,4 +408,36 @@ TEST_F(FormatTest, TagsMarkersAndChannelLayoutAreCarriedOver) {
     sf_close(back);
 }
 
+TEST_F(FormatTest, EncoderSettingsReachTheEncoders) {
+    Audio input = testSignal(2, 44100, 5 * 44100);
+    for (float& sample : input.samples) sample *= 0.5f;
+    input.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    writeAudio(in("music.wav"), input);
+    auto render = [&](const std::string& name, std::vector<std::string> options) {
+        std::vector<std::string> args = {in("music.wav"), out(name), "-q"};
+        args.insert(args.end(), options.begin(), options.end());
+        Result result = run(args);
+        EXPECT_EQ(result.exitCode, 0) << name << ": " << result.err;
+        return fs::file_size(out(name));
+    };
+    // FLAC: the same samples, fewer bytes at the higher level.
+    EXPECT_LT(render("high.flac", {"--compression", "8"}), render("low.flac", {"--compression", "0"}));
+    expectIdentical(readAudio(out("high.flac")).samples, readAudio(out("low.flac")).samples, "lossless either way");
+    // Vorbis and Opus: more bytes for the better quality.
+    EXPECT_GT(render("best.ogg", {"--quality", "10"}), render("worst.ogg", {"--quality", "0"}));
+    // MP3: the constant rate asked for, within the frame overhead.
+    for (int kbps : {64, 192}) {
+        const double rate = static_cast<double>(render("cbr.mp3", {"--bitrate", std::to_string(kbps)})) * 8 / 5 / 1000;
+        EXPECT_NEAR(rate, kbps, kbps * 0.1) << kbps;
+    }
+    // A setting the output's encoder does not have is a command-line error.
+    for (const std::vector<std::string>& wrong :
+         {std::vector<std::string>{out("x.wav"), "--compression", "5"}, {out("x.flac"), "--quality", "5"},
+          {out("x.ogg"), "--bitrate", "128"}, {out("x.flac"), "--compression", "9"}}) {
+        std::vector<std::string> args = {in("music.wav")};
+        args.insert(args.end(), wrong.begin(), wrong.end());
+        EXPECT_EQ(run(args).exitCode, 2) << wrong[0] << " " << wrong[1];
+    }
+}
+
 }  // namespace

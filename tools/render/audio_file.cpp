@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cmath>
@@ -292,7 +293,45 @@ SoundFileWriter::SoundFileWriter(OutputFile& output, const WriterSettings& setti
     sf_command(file, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
     if (int bits = quantisedBits(format))
         quantiser.emplace(bits, bits <= 16 && settings.dither, settings.ditherSeed, channelCount);
+    applyEncoderSettings(settings.encoder);
     if (settings.metadataFrom != nullptr) carryMetadata(*settings.metadataFrom);
+}
+
+void SoundFileWriter::applyEncoderSettings(const EncoderSettings& encoder) {
+    // libsndfile's one scale for every encoder: 0 the best quality (the
+    // largest file), 1 the smallest.
+    auto setLevel = [&](double level, const char* what) {
+        level = std::clamp(level, 0.0, 1.0);
+        if (sf_command(file, SFC_SET_COMPRESSION_LEVEL, &level, sizeof level) != SF_TRUE)
+            fail("the encoder refused " + std::string(what) + ": " + cleanMessage(sf_strerror(file)));
+    };
+    if (encoder.compression) setLevel(*encoder.compression / 8.0, "--compression");
+    if (encoder.quality) setLevel(1.0 - *encoder.quality / 10.0, "--quality");
+    if (encoder.bitrate) {
+        int mode = SF_BITRATE_MODE_CONSTANT;
+        sf_command(file, SFC_SET_BITRATE_MODE, &mode, sizeof mode);
+        // LAME's range of rates for MPEG-1, -2 and -2.5 sample rates, which
+        // libsndfile spans with its level, highest rate first.
+        const int most = sampleRate >= 32000 ? 320 : sampleRate >= 16000 ? 160 : 64;
+        const int least = sampleRate >= 32000 ? 32 : 8;
+        setLevel(static_cast<double>(most - std::clamp(*encoder.bitrate, least, most)) / (most - least), "--bitrate");
+    } else if (encoder.quality && (format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG) {
+        int mode = SF_BITRATE_MODE_VARIABLE;
+        sf_command(file, SFC_SET_BITRATE_MODE, &mode, sizeof mode);
+    }
+}
+
+void checkEncoderSettings(const EncoderSettings& encoder, int container, int subtype, const std::string& output) {
+    auto refuse = [&](const std::string& option, const char* holds) {
+        throw ToolError(kExitUsage, option + ": only " + holds + " output takes it, and '" + output + "' is " +
+                                        containerName(container) + " (see --help)");
+    };
+    const bool lossy = subtype == SF_FORMAT_VORBIS || subtype == SF_FORMAT_OPUS || container == SF_FORMAT_MPEG;
+    if (encoder.compression && container != SF_FORMAT_FLAC) refuse("--compression", "FLAC");
+    if (encoder.quality && !lossy) refuse("--quality", "Ogg Vorbis, Opus or MP3");
+    if (encoder.bitrate && container != SF_FORMAT_MPEG) refuse("--bitrate", "MP3");
+    if (encoder.bitrate && encoder.quality)
+        throw ToolError(kExitUsage, "--bitrate and --quality do not go together: a constant rate or a quality (see --help)");
 }
 
 SoundFileWriter::~SoundFileWriter() {

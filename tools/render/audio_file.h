@@ -67,6 +67,14 @@ private:
     std::string readError;
 };
 
+/// What the encoders are asked for; checked against the output type before
+/// any file is opened (checkEncoderSettings).
+struct EncoderSettings {
+    std::optional<int> compression;  // FLAC level 0-8
+    std::optional<double> quality;   // Vorbis, Opus, MP3: 0-10, 10 best
+    std::optional<int> bitrate;      // MP3 constant bit rate, kbit/s
+};
+
 struct WriterSettings {
     int format = 0;  // libsndfile's, container and samples
     int channels = 0;
@@ -76,6 +84,7 @@ struct WriterSettings {
     int64_t expectedFrames = 0;  // 0: not known
     bool exactLength = false;    // expectedFrames is what will come
     SoundFileReader* metadataFrom = nullptr;  // tags, markers and layout to carry over
+    EncoderSettings encoder;
 };
 
 /// Writes a render through an OutputFile: into its temporary file, straight
@@ -106,6 +115,7 @@ private:
     std::optional<std::vector<unsigned char>> emptyFile() const;
 
     void carryMetadata(SoundFileReader& from);
+    void applyEncoderSettings(const EncoderSettings& encoder);
     void countClips(const float* interleaved, size_t count);
 
     OutputFile& output;
@@ -123,3 +133,7 @@ private:
     std::vector<std::string> carriedItems;
     std::vector<std::vector<unsigned char>> chunkData;
 };
+
+/// Refuses (ToolError, kExitUsage) encoder settings the output type has no
+/// encoder for: `container` and `subtype` are the type's (subtype 0: any).
+void checkEncoderSettings(const EncoderSettings& encoder, int container, int subtype, const std::string& output);

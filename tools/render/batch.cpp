@@ -201,6 +201,9 @@ std::vector<Job> planJobs(const Options& options) {
     case Mode::Snapshot:
         break;
     }
+    const EncoderSettings encoder{options.compression, options.quality, options.bitrate};
+    for (const Job& job : jobs)
+        checkEncoderSettings(encoder, job.type.container, job.type.fixedSubtype, job.output == "-" ? "standard output" : job.output);
     checkFileClashes(jobs, options.inPlace);
     return jobs;
 }

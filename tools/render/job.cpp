@@ -148,6 +148,7 @@ JobResult renderFile(const Job& job, const RenderPlan& plan, const JobProgress& 
     settings.expectedFrames = source->frames();
     settings.exactLength = reader ? reader->exactLength() : true;
     settings.metadataFrom = reader.get();
+    settings.encoder = plan.encoder;
     SoundFileWriter writer(output, settings);
     const int64_t expected = source->frames();
     RenderResult result = render(instances, *source, writer, [&](int64_t done) {

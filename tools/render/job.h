@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "tools/render/audio_file.h"
 #include "tools/render/controls.h"
 #include "tools/render/file_types.h"
 #include "tools/render/options.h"
@@ -18,6 +19,7 @@ struct RenderPlan {
     SampleFormat format = SampleFormat::Same;
     bool dither = true;
     int blockSize = 512;
+    EncoderSettings encoder;
 };
 
 struct Job {

@@ -82,6 +82,7 @@ int run(const Options& options) {
     plan.format = options.format;
     plan.dither = options.dither;
     plan.blockSize = options.blockSize;
+    plan.encoder = EncoderSettings{options.compression, options.quality, options.bitrate};
     {
         PluginHost probe(plan.pluginPath);
         plan.preset = resolvePreset(probe, options.program, options.settings);

@@ -32,6 +32,9 @@ constexpr OptionUse kOptionUses[] = {
     {"--format", kAudio},
     {"--type", kAudio},
     {"--no-dither", kAudio},
+    {"--compression", kAudio},
+    {"--quality", kAudio},
+    {"--bitrate", kAudio},
     {"--in-place", kRender | kBatch},
     {"--jobs", kBatch},
     {"--ticks", kSnapshot},
@@ -50,6 +53,20 @@ int parseWholeNumber(const std::string& option, const std::string& text, long la
         usageError(option + ": expected a whole number from 1 to " + std::to_string(largest) + ", got '" + text +
                    "'");
     return static_cast<int>(value);
+}
+
+// Levels and rates as the encoders know them: FLAC's 0-8, MP3's 8-320 kbit/s.
+constexpr int kMostCompression = 8;
+constexpr int kLeastBitrate = 8;
+constexpr int kMostBitrate = 320;
+
+double parseQuality(const std::string& text) {
+    errno = 0;
+    char* end = nullptr;
+    double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || errno != 0 || !(value >= 0.0 && value <= 10.0))
+        usageError("--quality: expected a number from 0 to 10 (10 best), got '" + text + "'");
+    return value;
 }
 
 SampleFormat parseFormat(const std::string& text) {
@@ -200,6 +217,23 @@ Options parseOptions(int argc, const char* const* argv) {
             note("--type");
             options.type = value();
             if (options.type.empty()) usageError("--type needs a type name");
+        } else if (name == "--compression") {
+            note("--compression");
+            const std::string text = value();
+            if (text.size() != 1 || text[0] < '0' || text[0] > '0' + kMostCompression)
+                usageError("--compression: expected a level from 0 to " + std::to_string(kMostCompression) + ", got '" +
+                           text + "'");
+            options.compression = text[0] - '0';
+        } else if (name == "--quality") {
+            note("--quality");
+            options.quality = parseQuality(value());
+        } else if (name == "--bitrate") {
+            note("--bitrate");
+            const std::string text = value();
+            options.bitrate = parseWholeNumber("--bitrate", text, kMostBitrate);
+            if (*options.bitrate < kLeastBitrate)
+                usageError("--bitrate: expected kbit/s from " + std::to_string(kLeastBitrate) + " to " +
+                           std::to_string(kMostBitrate) + ", got '" + text + "'");
         } else if (name == "--no-dither") {
             noValue();
             note("--no-dither");
@@ -287,8 +321,16 @@ Files:
                         program after TPDF dither (two independent uniform
                         values of +-1/2 step added); this leaves the dither
                         out. Either way full scale clips (+1.0 is 32767).
+  --compression N       FLAC output: compression level 0-8 (libFLAC's; 5 is
+                        its usual default, 8 the smallest file).
+  --quality Q           Ogg Vorbis, Opus and MP3 output: encoder quality 0-10,
+                        10 the best (and largest); MP3 then varies its bit
+                        rate.
+  --bitrate KBPS        MP3 output: constant bit rate in kbit/s (8-320; the
+                        encoder takes the nearest rate the sample rate allows).
   --in-place            Allow OUTPUT to be INPUT (the same file under any
-                        name); the render replaces it once complete.
+                        name); the render replaces it once complete. A damaged
+                        INPUT (see below) is never replaced.
   --demo                Render a built-in six-second stereo demo (plucked
                         chords, a drum loop and a quiet tail) instead of INPUT.
 

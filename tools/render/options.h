@@ -24,6 +24,9 @@ struct Options {
     SampleFormat format = SampleFormat::Same;
     std::string type;  // --type: output type name, empty: from the output's name
     bool dither = true;
+    std::optional<int> compression;  // --compression: FLAC level 0-8
+    std::optional<double> quality;   // --quality: Vorbis, Opus, MP3 VBR, 0-10 (10 best)
+    std::optional<int> bitrate;      // --bitrate: MP3 constant bit rate in kbit/s
     bool inPlace = false;
     int jobs = 0;  // Batch: files at a time; 0: one per core
     bool quiet = false;
