@@ -440,4 +440,44 @@ TEST_F(FormatTest, EncoderSettingsReachTheEncoders) {
     }
 }
 
+TEST_F(FormatTest, HeaderlessAudioIsDescribedAsSoxTakesIt) {
+    Audio input = testSignal(2, 44100, 6000);
+    for (float& sample : input.samples) sample *= 0.5f;
+    input.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    writeAudio(in("take.wav"), input);
+    // The same samples without a header, as sox -t raw -e signed -b 16 makes them.
+    const std::string wav = slurp(in("take.wav"));
+    ASSERT_EQ(wav.substr(36, 4), "data");
+    std::ofstream(in("take.pcm"), std::ios::binary) << wav.substr(44);
+    std::ofstream(in("take.dat"), std::ios::binary) << wav.substr(44);
+
+    ASSERT_EQ(run({in("take.wav"), out("from-wav.wav"), "--format", "float"}).exitCode, 0);
+    const std::vector<float> expected = readAudio(out("from-wav.wav")).samples;
+    // By name, and by --input-type for a name that says nothing (or standard input).
+    const std::vector<std::string> described = {"-r", "44100", "-c", "2", "-e", "signed-integer", "-b", "16"};
+    for (const std::string& source : {in("take.pcm"), in("take.dat")}) {
+        std::vector<std::string> args = {source, out("from-raw.wav"), "--format", "float"};
+        args.insert(args.end(), described.begin(), described.end());
+        if (source == in("take.dat")) args.insert(args.end(), {"--input-type", "raw"});
+        Result result = run(args);
+        ASSERT_EQ(result.exitCode, 0) << source << ": " << result.err;
+        expectIdentical(readAudio(out("from-raw.wav")).samples, expected, source);
+    }
+    // Raw output: the samples -e and -b name, and nothing else.
+    Result raw = run({in("take.wav"), out("out.raw"), "-e", "floating-point", "-b", "32"});
+    ASSERT_EQ(raw.exitCode, 0) << raw.err;
+    const std::string bytes = slurp(out("out.raw"));
+    ASSERT_EQ(bytes.size(), expected.size() * sizeof(float));
+    std::vector<float> samples(expected.size());
+    std::memcpy(samples.data(), bytes.data(), bytes.size());
+    expectIdentical(samples, expected, "raw float output");
+
+    // An incomplete description, or one for a file with a header, is refused.
+    for (const std::vector<std::string>& wrong :
+         {std::vector<std::string>{in("take.pcm"), out("x.wav"), "-r", "44100", "-c", "2"},
+          {in("take.wav"), out("x.wav"), "-r", "44100"},
+          {in("take.pcm"), out("x.wav"), "-r", "44100", "-c", "2", "-e", "unsigned", "-b", "16"}})
+        EXPECT_EQ(run(wrong).exitCode, 2) << wrong.back();
+}
+
 }  // namespace

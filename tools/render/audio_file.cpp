@@ -104,8 +104,12 @@ std::string gigabytes(int64_t bytes) {
 
 }  // namespace
 
-SoundFileReader::SoundFileReader(const std::string& path, bool waitForWriter)
+SoundFileReader::SoundFileReader(const std::string& path, bool waitForWriter, const RawLayout& raw)
     : shownName(path == "-" ? "standard input" : "input '" + path + "'") {
+    // libsndfile reads headerless audio as the SF_INFO it is handed says.
+    info.format = raw.format;
+    info.channels = raw.channels;
+    info.samplerate = raw.sampleRate;
     if (path == "-") {
         if (isatty(STDIN_FILENO))
             throw ToolError(kExitFailure, "standard input is a terminal; pipe a sound file into it or name one");
@@ -144,7 +148,7 @@ SoundFileReader::SoundFileReader(const std::string& path, bool waitForWriter)
 void SoundFileReader::openStream(int descriptor) {
     stream = std::make_unique<StreamInput>(descriptor, shownName);
     stream->begin();
-    if (looksLikeMpeg(stream->head())) {
+    if ((info.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_RAW && looksLikeMpeg(stream->head())) {
         openMemory(stream->readAll(kMostGatheredBytes));
         stream.reset();
         return;

@@ -17,6 +17,13 @@
 
 class OutputFile;
 
+/// What headerless input holds; format 0: the input has a header.
+struct RawLayout {
+    int format = 0;  // SF_FORMAT_RAW and the samples
+    int channels = 0;
+    int sampleRate = 0;
+};
+
 class SoundFileReader {
 public:
     /// Opens `path` ("-": standard input) in any format libsndfile reads;
@@ -25,7 +32,7 @@ public:
     /// that can be searched, is gathered whole (up to a limit).
     /// Without `waitForWriter` a named pipe nobody writes to reads as empty
     /// instead of holding the open until someone does.
-    explicit SoundFileReader(const std::string& path, bool waitForWriter = true);
+    explicit SoundFileReader(const std::string& path, bool waitForWriter = true, const RawLayout& raw = {});
     ~SoundFileReader();
     SoundFileReader(const SoundFileReader&) = delete;
     SoundFileReader& operator=(const SoundFileReader&) = delete;

@@ -1,5 +1,6 @@
 #include "tools/render/job.h"
 
+#include <sndfile.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -124,7 +125,7 @@ JobResult renderFile(const Job& job, const RenderPlan& plan, const JobProgress& 
         source = std::make_unique<MemorySource>(demoSamples(), kDemoChannels, kDemoSampleRate);
     } else {
         // A worker thread's open is not cut short by a signal: it must not wait.
-        reader = std::make_unique<SoundFileReader>(job.input, !job.inBatch);
+        reader = std::make_unique<SoundFileReader>(job.input, !job.inBatch, plan.rawInput);
         source = std::make_unique<FileSource>(*reader);
     }
     const int channels = source->channels();
@@ -139,6 +140,8 @@ JobResult renderFile(const Job& job, const RenderPlan& plan, const JobProgress& 
 
     WriterSettings settings;
     settings.format = chooseOutputFormat(job.type, plan.format, reader ? reader->format() : 0, channels, sampleRate);
+    if (job.type.container == SF_FORMAT_RAW && plan.rawOutputSubtype != 0)
+        settings.format = SF_FORMAT_RAW | plan.rawOutputSubtype;
     settings.channels = channels;
     settings.sampleRate = sampleRate;
     settings.dither = plan.dither;

@@ -20,6 +20,8 @@ struct RenderPlan {
     bool dither = true;
     int blockSize = 512;
     EncoderSettings encoder;
+    RawLayout rawInput;         // format 0: inputs have headers
+    int rawOutputSubtype = 0;   // raw output's samples from --encoding/--bits, 0: --format decides
 };
 
 struct Job {

@@ -2,6 +2,7 @@
 // Varnox plug-in library, loaded at run time exactly as a DAW loads it.
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -83,6 +84,14 @@ int run(const Options& options) {
     plan.dither = options.dither;
     plan.blockSize = options.blockSize;
     plan.encoder = EncoderSettings{options.compression, options.quality, options.bitrate};
+    if (!options.encoding.empty()) {
+        const int samples = rawSubtype(options.encoding, options.bits);
+        const bool rawInput = options.inputType == "raw" ||
+                              std::any_of(options.inputs.begin(), options.inputs.end(), rawName);
+        if (rawInput) plan.rawInput = RawLayout{SF_FORMAT_RAW | samples, options.channels, options.rate};
+        // Raw output takes the input's description unless --format chooses.
+        if (options.format == SampleFormat::Same) plan.rawOutputSubtype = samples;
+    }
     {
         PluginHost probe(plan.pluginPath);
         plan.preset = resolvePreset(probe, options.program, options.settings);

@@ -4,6 +4,10 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include <sndfile.h>
+
+#include <algorithm>
+
 #include "tools/render/file_types.h"
 #include "tools/render/tool_error.h"
 
@@ -12,6 +16,8 @@ namespace {
 constexpr int kLargestBlock = 65536;
 constexpr int kMostTicks = 10000;
 constexpr int kMostJobs = 256;
+constexpr int kMostRate = 768000;
+constexpr int kMostChannels = 64;
 
 // Modes as bits, for the table of where each option means something.
 constexpr unsigned kRender = 1u << static_cast<int>(Mode::Render);
@@ -36,6 +42,11 @@ constexpr OptionUse kOptionUses[] = {
     {"--quality", kAudio},
     {"--bitrate", kAudio},
     {"--in-place", kRender | kBatch},
+    {"--input-type", kRender | kBatch},
+    {"--rate", kRender | kBatch},
+    {"--channels", kRender | kBatch},
+    {"--encoding", kAudio},
+    {"--bits", kAudio},
     {"--jobs", kBatch},
     {"--ticks", kSnapshot},
     {"--quiet", kAudio | kSnapshot},
@@ -126,7 +137,60 @@ std::string wrapped(const std::string& paragraph) {
     return text + line + "\n";
 }
 
+void checkRawOptions(const Options& options, const std::vector<std::string>& positional) {
+    // Which files are inputs is only known from the mode: with -o all, else the first.
+    std::vector<std::string> inputs;
+    if (options.mode == Mode::Batch) inputs = positional;
+    else if (options.mode == Mode::Render && !positional.empty()) inputs = {positional[0]};
+    const bool rawInput = options.inputType == "raw" ||
+                          std::any_of(inputs.begin(), inputs.end(), [](const std::string& path) { return rawName(path); });
+    const bool described = !options.encoding.empty() || options.bits != 0;
+    if (rawInput) {
+        if (options.rate == 0 || options.channels == 0 || options.encoding.empty())
+            usageError("headerless input needs its rate, channels and encoding (and bits where the encoding has "
+                       "several sizes): -r 48000 -c 2 -e signed-integer -b 16");
+    } else if (options.rate != 0 || options.channels != 0) {
+        usageError(std::string(options.rate != 0 ? "--rate" : "--channels") +
+                   " describes headerless input: add --input-type raw, or leave it out for a file with a header");
+    }
+    if (described) {
+        if (options.encoding.empty()) usageError("--bits needs --encoding: signed-integer, unsigned-integer, floating-point, u-law or a-law");
+        if (rawSubtype(options.encoding, options.bits) == 0)
+            usageError("--encoding " + options.encoding + " has no " + std::to_string(options.bits) + "-bit form");
+        if (!rawInput && options.format != SampleFormat::Same)
+            usageError("--encoding and --format both choose the output's samples: one of them");
+    }
+}
+
 }  // namespace
+
+bool rawName(const std::string& path) {
+    const std::string extension = extensionOf(path);
+    return extension == "raw" || extension == "pcm";
+}
+
+int rawSubtype(const std::string& encoding, int bits) {
+    struct Encoding {
+        const char* names[2];
+        int sizes[4][2];  // bits, subtype; the first is the default
+    };
+    static const Encoding kEncodings[] = {
+        {{"signed-integer", "signed"},
+         {{16, SF_FORMAT_PCM_16}, {8, SF_FORMAT_PCM_S8}, {24, SF_FORMAT_PCM_24}, {32, SF_FORMAT_PCM_32}}},
+        {{"unsigned-integer", "unsigned"}, {{8, SF_FORMAT_PCM_U8}}},
+        {{"floating-point", "float"}, {{32, SF_FORMAT_FLOAT}, {64, SF_FORMAT_DOUBLE}}},
+        {{"u-law", "mu-law"}, {{8, SF_FORMAT_ULAW}}},
+        {{"a-law", "alaw"}, {{8, SF_FORMAT_ALAW}}},
+    };
+    for (const Encoding& known : kEncodings) {
+        if (encoding != known.names[0] && encoding != known.names[1]) continue;
+        for (const auto& size : known.sizes)
+            if (size[0] != 0 && (bits == 0 || bits == size[0])) return size[1];
+        return 0;
+    }
+    usageError("--encoding: expected signed-integer, unsigned-integer, floating-point, u-law or a-law, got '" +
+               encoding + "'");
+}
 
 std::string pluginFilePath(const std::string& option) {
     return option.find('/') == std::string::npos ? "./" + option : option;
@@ -234,6 +298,24 @@ Options parseOptions(int argc, const char* const* argv) {
             if (*options.bitrate < kLeastBitrate)
                 usageError("--bitrate: expected kbit/s from " + std::to_string(kLeastBitrate) + " to " +
                            std::to_string(kMostBitrate) + ", got '" + text + "'");
+        } else if (name == "--input-type") {
+            note("--input-type");
+            options.inputType = value();
+            if (options.inputType != "raw")
+                usageError("--input-type: only raw, for audio without a header; other types are told by their header");
+        } else if (name == "-r" || name == "--rate") {
+            note("--rate");
+            options.rate = parseWholeNumber(name, value(), kMostRate);
+        } else if (name == "-c" || name == "--channels") {
+            note("--channels");
+            options.channels = parseWholeNumber(name, value(), kMostChannels);
+        } else if (name == "-e" || name == "--encoding") {
+            note("--encoding");
+            options.encoding = value();
+            rawSubtype(options.encoding, 0);  // a word it knows
+        } else if (name == "-b" || name == "--bits") {
+            note("--bits");
+            options.bits = parseWholeNumber(name, value(), 64);
         } else if (name == "--no-dither") {
             noValue();
             note("--no-dither");
@@ -257,6 +339,8 @@ Options parseOptions(int argc, const char* const* argv) {
                                                 : Mode::Batch;
     }
     checkOptionsFitMode(options.mode, given);
+
+    checkRawOptions(options, positional);
 
     switch (options.mode) {
     case Mode::List:
@@ -328,6 +412,16 @@ Files:
                         rate.
   --bitrate KBPS        MP3 output: constant bit rate in kbit/s (8-320; the
                         encoder takes the nearest rate the sample rate allows).
+  --input-type raw      INPUT is headerless audio (as is a .raw or .pcm name),
+                        described by the next four options, as sox takes them:
+  -r, --rate N          its sample rate;
+  -c, --channels N      its channels, interleaved;
+  -e, --encoding ENC    its samples: signed-integer, unsigned-integer,
+                        floating-point, u-law or a-law (also signed, unsigned,
+                        float); with a raw OUTPUT (--type raw, .raw) and no raw
+                        INPUT, the output's samples instead of --format;
+  -b, --bits N          their size: 8, 16, 24, 32 (signed), 32, 64 (float).
+                        Bytes are in the machine's order.
   --in-place            Allow OUTPUT to be INPUT (the same file under any
                         name); the render replaces it once complete. A damaged
                         INPUT (see below) is never replaced.

@@ -27,6 +27,13 @@ struct Options {
     std::optional<int> compression;  // --compression: FLAC level 0-8
     std::optional<double> quality;   // --quality: Vorbis, Opus, MP3 VBR, 0-10 (10 best)
     std::optional<int> bitrate;      // --bitrate: MP3 constant bit rate in kbit/s
+    // Headerless audio, described as sox users do (-r -c -e -b): the input
+    // with --input-type raw (or a .raw/.pcm name), and a raw output's samples.
+    std::string inputType;  // "raw" or empty
+    int rate = 0;
+    int channels = 0;
+    std::string encoding;  // signed-integer, unsigned-integer, floating-point, u-law, a-law
+    int bits = 0;
     bool inPlace = false;
     int jobs = 0;  // Batch: files at a time; 0: one per core
     bool quiet = false;
@@ -41,6 +48,14 @@ Options parseOptions(int argc, const char* const* argv);
 /// The plug-in path as given to the loader: a bare file name means the file
 /// in the current folder, not a search of the library path.
 std::string pluginFilePath(const std::string& option);
+
+/// The libsndfile subtype of `encoding` at `bits` (0: the encoding's only
+/// size), or 0 when there is none; throws ToolError (kExitUsage) for a word
+/// it does not know.
+int rawSubtype(const std::string& encoding, int bits);
+
+/// Whether `path` names headerless audio by its extension (.raw, .pcm).
+bool rawName(const std::string& path);
 
 /// The text --help prints.
 std::string helpText();
