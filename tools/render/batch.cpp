@@ -193,6 +193,7 @@ std::vector<Job> planJobs(const Options& options) {
             fs::path name = fs::path(input).filename();
             if (name.empty() || name == "." || name == "..") usageError("'" + input + "' names no file");
             if (!options.type.empty()) name.replace_extension(typeFor("-").name);
+            if (!options.suffix.empty()) name = name.stem().string() + options.suffix + name.extension().string();
             std::string output = (fs::path(options.outputDir) / name).string();
             jobs.push_back(Job{input, output, typeFor(output), true});
         }
@@ -204,8 +205,24 @@ std::vector<Job> planJobs(const Options& options) {
     const EncoderSettings encoder{options.compression, options.quality, options.bitrate};
     for (const Job& job : jobs)
         checkEncoderSettings(encoder, job.type.container, job.type.fixedSubtype, job.output == "-" ? "standard output" : job.output);
-    checkFileClashes(jobs, options.inPlace);
+    if (options.noClobber)
+        for (Job& job : jobs) {
+            std::error_code error;
+            job.skip = job.output != "-" && fs::exists(job.output, error);
+        }
+    // Files --no-clobber leaves alone cannot clash with anything.
+    std::vector<Job> written;
+    std::copy_if(jobs.begin(), jobs.end(), std::back_inserter(written), [](const Job& job) { return !job.skip; });
+    checkFileClashes(written, options.inPlace);
     return jobs;
+}
+
+int describeJobs(const std::vector<Job>& jobs) {
+    for (const Job& job : jobs)
+        std::printf("%s -> %s (%s)%s\n", job.input.empty() ? "demo" : job.input == "-" ? "standard input" : job.input.c_str(),
+                    job.output == "-" ? "standard output" : job.output.c_str(), job.type.name.c_str(),
+                    job.skip ? ": exists, left alone (--no-clobber)" : "");
+    return kExitOk;
 }
 
 int runJobs(const std::vector<Job>& jobs, const RenderPlan& plan, int workers, bool quiet) {

@@ -1,10 +1,14 @@
 #include "tools/render/job.h"
 
 #include <sndfile.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -110,8 +114,23 @@ std::string summaryLine(const Job& job, PluginHost& host, const RenderPlan& plan
            (writer.carried().empty() ? "" : "; carried over: " + joinWords(writer.carried()));
 }
 
+// The input's modification time on the finished output (--keep-times).
+void keepTime(const Job& job) {
+    struct stat input {};
+    if (job.input.empty() || job.output == "-" || stat(job.input.c_str(), &input) != 0) return;
+    const struct timespec times[2] = {{0, UTIME_OMIT}, input.st_mtim};
+    if (utimensat(AT_FDCWD, job.output.c_str(), times, 0) != 0)
+        throw ToolError(kExitFailure, "cannot give output '" + job.output + "' its input's time: " + std::strerror(errno));
+}
+
 JobResult renderFile(const Job& job, const RenderPlan& plan, const JobProgress& progress) {
     if (int signal = stopsignals::received()) throw interruptedError(signal);
+    if (job.skip) {
+        JobResult skipped;
+        skipped.summary = shown(job.input, "standard input") + " -> " + shown(job.output, "standard output") +
+                          ": exists, left alone (--no-clobber)";
+        return skipped;
+    }
     // Known before the output's temporary file exists: a render over its
     // own input must not replace it with less than it held.
     const std::optional<FileIdentity> inputFile = job.input.empty() ? std::nullopt : identityOf(job.input, STDIN_FILENO);
@@ -173,6 +192,7 @@ JobResult renderFile(const Job& job, const RenderPlan& plan, const JobProgress& 
         outcome.exitCode = kExitDamaged;
     }
     writer.commit();
+    if (plan.keepTimes) keepTime(job);
     outcome.summary = summaryLine(job, *instances.front(), plan, result, writer, channels, sampleRate);
     return outcome;
 }

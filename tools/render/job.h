@@ -20,6 +20,7 @@ struct RenderPlan {
     bool dither = true;
     int blockSize = 512;
     EncoderSettings encoder;
+    bool keepTimes = false;
     RawLayout rawInput;         // format 0: inputs have headers
     int rawOutputSubtype = 0;   // raw output's samples from --encoding/--bits, 0: --format decides
 };
@@ -29,6 +30,7 @@ struct Job {
     std::string output;  // "-": standard output
     OutputType type;
     bool inBatch = false;  // rendered on a worker thread, into a folder
+    bool skip = false;     // --no-clobber and the output exists
 };
 
 struct JobResult {

@@ -100,6 +100,8 @@ int run(const Options& options) {
             return kExitOk;
         }
     }
+    if (options.dryRun) return describeJobs(jobs);
+    plan.keepTimes = options.keepTimes;
     if (options.mode == Mode::Batch) {
         std::error_code error;
         std::filesystem::create_directories(options.outputDir, error);

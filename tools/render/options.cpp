@@ -43,6 +43,10 @@ constexpr OptionUse kOptionUses[] = {
     {"--bitrate", kAudio},
     {"--in-place", kRender | kBatch},
     {"--input-type", kRender | kBatch},
+    {"--suffix", kBatch},
+    {"--no-clobber", kAudio},
+    {"--dry-run", kAudio},
+    {"--keep-times", kRender | kBatch},
     {"--rate", kRender | kBatch},
     {"--channels", kRender | kBatch},
     {"--encoding", kAudio},
@@ -298,6 +302,23 @@ Options parseOptions(int argc, const char* const* argv) {
             if (*options.bitrate < kLeastBitrate)
                 usageError("--bitrate: expected kbit/s from " + std::to_string(kLeastBitrate) + " to " +
                            std::to_string(kMostBitrate) + ", got '" + text + "'");
+        } else if (name == "--suffix") {
+            note("--suffix");
+            options.suffix = value();
+            if (options.suffix.empty() || options.suffix.find('/') != std::string::npos)
+                usageError("--suffix: expected text for the output names, without '/', got '" + options.suffix + "'");
+        } else if (name == "-n" || name == "--no-clobber") {
+            noValue();
+            note("--no-clobber");
+            options.noClobber = true;
+        } else if (name == "--dry-run") {
+            noValue();
+            note("--dry-run");
+            options.dryRun = true;
+        } else if (name == "--keep-times") {
+            noValue();
+            note("--keep-times");
+            options.keepTimes = true;
         } else if (name == "--input-type") {
             note("--input-type");
             options.inputType = value();
@@ -395,6 +416,14 @@ Files:
                         under its own name, several at a time, each file with
                         its own plug-in instances.
   -j, --jobs N          Files at a time with -o (1-256; default: one per core).
+  --suffix TEXT         With -o: each output is named INPUT's name with TEXT
+                        before the extension (--suffix _driven: a_driven.wav),
+                        so that renders can sit beside their inputs.
+  -n, --no-clobber      Leave an existing output alone: its file is skipped,
+                        with a line saying so.
+  --dry-run             Say what would be written where (after every check of
+                        the command line and the plug-in), and write nothing.
+  --keep-times          Give each output its input's modification time.
   --type TYPE           Output type, for standard output or a name whose
                         extension tells none; with -o the outputs take TYPE as
                         their extension. It must agree with a known extension.

@@ -35,6 +35,10 @@ struct Options {
     std::string encoding;  // signed-integer, unsigned-integer, floating-point, u-law, a-law
     int bits = 0;
     bool inPlace = false;
+    std::string suffix;      // Batch: added to each output's name before its extension
+    bool noClobber = false;  // leave existing outputs alone
+    bool dryRun = false;     // say what would be written, write nothing
+    bool keepTimes = false;  // outputs take their input's modification time
     int jobs = 0;  // Batch: files at a time; 0: one per core
     bool quiet = false;
     bool help = false;
