@@ -440,15 +440,17 @@ Files:
                         10 the best (and largest); MP3 then varies its bit
                         rate.
   --bitrate KBPS        MP3 output: constant bit rate in kbit/s (8-320; the
-                        encoder takes the nearest rate the sample rate allows).
+                        encoder takes the nearest rate the sample rate
+                        allows).
   --input-type raw      INPUT is headerless audio (as is a .raw or .pcm name),
                         described by the next four options, as sox takes them:
   -r, --rate N          its sample rate;
   -c, --channels N      its channels, interleaved;
   -e, --encoding ENC    its samples: signed-integer, unsigned-integer,
-                        floating-point, u-law or a-law (also signed, unsigned,
-                        float); with a raw OUTPUT (--type raw, .raw) and no raw
-                        INPUT, the output's samples instead of --format;
+                        floating-point, u-law or a-law (also signed,
+                        unsigned, float); with a raw OUTPUT (--type raw,
+                        .raw) and no raw INPUT, the output's samples instead
+                        of --format;
   -b, --bits N          their size: 8, 16, 24, 32 (signed), 32, 64 (float).
                         Bytes are in the machine's order.
   --in-place            Allow OUTPUT to be INPUT (the same file under any
@@ -499,23 +501,47 @@ After each file a summary line gives the input and output peak and RMS
 levels in dBFS (samples that are not finite numbers are counted, not
 measured), whether the plug-in's clip indicator fired (the input, scaled by
 Ingain, passed full scale; the plug-in then clamps it), and the real-time
-factor (rendering time / audio duration; "-" for a render too short to time).
-It goes to standard output, or to standard error when OUTPUT is "-". On a
-terminal, standard error shows one progress bar for the whole run.
+factor (rendering time / audio duration; "-" for a render too short to time);
+then, where there were any, how many samples the output clipped at full scale
+(every integer and codec output; float holds any level) and which of the
+input's tags, BWF time reference, cue points, iXML and channel layout were
+carried over. It goes to standard output, or to standard error when OUTPUT is
+"-". On a terminal, standard error shows one progress bar for the whole run.
+
+24-bit output is rounded to its steps; 16- and 8-bit output is dithered as
+--no-dither describes, each file and channel with a noise sequence of its
+own, the same again for the same input name and settings.
+
+Pipes and devices are read and written as the audio flows, in a few MB of
+memory whatever the length. A WAV written to a pipe says its length is not
+known, as sox does (AU likewise; FLAC, Ogg, MP3 and raw need no length);
+types whose header is finished after the audio (AIFF, W64, CAF, ...) are
+refused there. Standard input or output redirected to a file is that file.
+MPEG audio read through a pipe is gathered first (up to 1 GB): its decoder
+searches the file.
 
 Files are never left half written: an output is written under a temporary
 name beside it and takes its name only when complete, so a run that fails
 or is stopped (Ctrl-C, Ctrl-\, a closed terminal, kill, a full disk, the
 file-size limit) leaves no partial file and the previous file as it was. A
-file that is replaced keeps its mode and, where the system allows, its
-owner; a symbolic link stays a link and the file it names is written. A
-write-protected output is refused, and so is an OUTPUT that is INPUT
-without --in-place.
+file that is replaced keeps its mode, its extended attributes and, where
+the system allows, its owner; a symbolic link stays a link and the file it
+names is written; a file with hard links, or in a folder that refuses the
+rename (not writable, or sticky and another's), gets the finished render
+copied into it, so that every name and attribute stays. A write-protected
+output is refused, and so is an OUTPUT that is INPUT without --in-place. A
+WAV output longer than WAV's 32-bit sizes allow is written as RF64; AIFF and
+AU outputs that long are refused before they start.
 
 A damaged input, one that ends before its header says or holds audio behind
 the end its header declares, is rendered as far as it could be read and
 written, with a warning saying how many frames were read of how many; the
-exit status is then 4, so that a script notices the loss.
+exit status is then 4, so that a script notices the loss. With --in-place
+such an input is not replaced: the render would hold only what was read.
+A stream whose header says its length is unknown (sizes 0, 0x7FFFF000 or
+0xFFFFFFFF) is read to its end and is not damaged; nor is a file with tag
+chunks or an ID3v1 tag after its audio, nor a lossy file whose decoder
+estimated its length.
 
 Exit status: 0 success; 1 input, output or rendering failed; 2 bad command
 line (option, program, parameter, value, or files that clash: the same file
