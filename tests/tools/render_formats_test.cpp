@@ -480,4 +480,21 @@ TEST_F(FormatTest, HeaderlessAudioIsDescribedAsSoxTakesIt) {
         EXPECT_EQ(run(wrong).exitCode, 2) << wrong.back();
 }
 
+TEST_F(FormatTest, OpusInOggStaysOpus) {
+    Audio input = testSignal(2, 48000, 9600);
+    for (float& sample : input.samples) sample *= 0.5f;
+    input.format = SF_FORMAT_OGG | SF_FORMAT_OPUS;
+    writeAudio(in("voice.ogg"), input);
+    ASSERT_EQ(readAudio(in("voice.ogg")).format, SF_FORMAT_OGG | SF_FORMAT_OPUS);
+    Result result = run({in("voice.ogg"), out("voice.ogg")});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(readAudio(out("voice.ogg")).format, SF_FORMAT_OGG | SF_FORMAT_OPUS);
+    EXPECT_NE(result.out.find("(OGG, Opus)"), std::string::npos) << result.out;
+    // A Vorbis input to .ogg stays the usual Vorbis.
+    input.format = SF_FORMAT_OGG | SF_FORMAT_VORBIS;
+    writeAudio(in("music.ogg"), input);
+    ASSERT_EQ(run({in("music.ogg"), out("music.ogg")}).exitCode, 0);
+    EXPECT_EQ(readAudio(out("music.ogg")).format, SF_FORMAT_OGG | SF_FORMAT_VORBIS);
+}
+
 }  // namespace

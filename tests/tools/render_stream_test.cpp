@@ -172,6 +172,11 @@ TEST_F(StreamTest, AReaderThatGoesAwayEndsTheRunWithAMessage) {
     EXPECT_EQ(audio.exitCode, 1);
     EXPECT_NE(audio.err.find("cannot write standard output: the reader closed it"), std::string::npos) << audio.err;
 
+    // A full device is named as what it is, standard output.
+    Result full = run({in("signal.wav"), "-"}, {"", "/dev/full"});
+    EXPECT_EQ(full.exitCode, 1);
+    EXPECT_NE(full.err.find("cannot write standard output: No space left on device"), std::string::npos) << full.err;
+
     // Summaries to a pipe that closes: the files are written all the same,
     // and no temporary file is left.
     std::vector<std::string> args = {"-o", out(""), "-j", "2"};
