@@ -90,6 +90,18 @@ TEST_F(StreamTest, PipesCarryTheAudioBothWaysWithTheLengthLeftOpen) {
         }
     }
 
+    // MP3 long enough to flow before it ends: it reads back whole, also by
+    // libsndfile, which estimates an MP3's length from its first frame.
+    Audio longer = testSignal(2, 44100, 5 * 44100);
+    for (float& sample : longer.samples) sample *= 0.5f;
+    longer.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    writeAudio(in("longer.wav"), longer);
+    const std::string mp3 = (root / "streamed.mp3").string();
+    Result encoded = run({"-", "-", "--type", "mp3"}, {"", "", "", cat(in("longer.wav")), into(mp3)});
+    ASSERT_EQ(encoded.exitCode, 0) << encoded.err;
+    EXPECT_GE(readAudio(mp3).frames(), 5u * 44100) << "cut short";
+    EXPECT_LE(readAudio(mp3).frames(), 5u * 44100 + 4 * 1152) << "no more than the encoder's delay and padding";
+
     // A type whose header is finished after the audio cannot be streamed:
     // said before a byte goes out.
     Result aiff = run({"-", "-", "--type", "aiff"}, {"", "", "", cat(in("signal.wav")), into((root / "x.aiff").string())});

@@ -322,6 +322,13 @@ void SoundFileWriter::applyEncoderSettings(const EncoderSettings& encoder) {
     } else if (encoder.quality && (format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG) {
         int mode = SF_BITRATE_MODE_VARIABLE;
         sf_command(file, SFC_SET_BITRATE_MODE, &mode, sizeof mode);
+    } else if (stream && (format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG) {
+        // A variable rate needs the frame count LAME writes at the end, which
+        // a stream cannot go back for: readers that estimate the length from
+        // the first frame (libsndfile) would stop early. A constant rate
+        // makes that estimate right.
+        int mode = SF_BITRATE_MODE_CONSTANT;
+        sf_command(file, SFC_SET_BITRATE_MODE, &mode, sizeof mode);
     }
 }
 
@@ -375,7 +382,8 @@ void SoundFileWriter::write(const float* interleaved, int64_t frameCount) {
     framesWritten += frameCount;
     // Once libsndfile has put its header before the first samples, the
     // stream goes out as it is made.
-    if (stream && !stream->flowing()) {
+    if (stream && !stream->flowing() &&
+        ((format & SF_FORMAT_TYPEMASK) != SF_FORMAT_MPEG || stream->heldBytes() >= kMpegHeadBytes)) {
         stream->flow(format);
         if (!stream->failure().empty()) fail(stream->failure());
     }
@@ -386,6 +394,8 @@ void SoundFileWriter::commit() {
     // failed output, not a finished one.
     int closeError = sf_close(file);
     file = nullptr;
+    // A render too short to have started flowing is held whole, header finished.
+    if (stream && !stream->flowing() && framesWritten > 0 && closeError == 0) stream->flow(format, true);
     if (stream && !stream->failure().empty()) fail(stream->failure());
     if (closeError != 0) fail(cleanMessage(sf_error_number(closeError)));
     if (framesWritten == 0) {

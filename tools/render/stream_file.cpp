@@ -49,6 +49,25 @@ size_t wavDataSizeAt(const std::vector<unsigned char>& bytes) {
     return 0;
 }
 
+// LAME reserves its first frame for a Xing tag and fills it in at the end,
+// with the frame count; left empty, decoders take the stream for constant
+// bit rate and estimate a length from the first frame, which a variable
+// rate makes wrong (libsndfile stops there). A Xing tag without counts says
+// "length unknown" instead.
+void markMpegLengthUnknown(std::vector<unsigned char>& bytes) {
+    size_t at = 0;
+    if (bytes.size() >= 10 && std::memcmp(bytes.data(), "ID3", 3) == 0)  // ID3v2: a syncsafe size
+        at = 10 + (size_t{bytes[6]} << 21 | size_t{bytes[7]} << 14 | size_t{bytes[8]} << 7 | bytes[9]);
+    if (at + 4 > bytes.size() || bytes[at] != 0xFF || (bytes[at + 1] & 0xE0) != 0xE0) return;
+    const bool mpeg1 = (bytes[at + 1] & 0x18) == 0x18;
+    const bool mono = (bytes[at + 3] & 0xC0) == 0xC0;
+    const size_t tag = at + 4 + (mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17));
+    if (tag + 8 > bytes.size()) return;
+    for (size_t i = at + 4; i < tag + 8; ++i)
+        if (bytes[i] != 0) return;  // a frame with audio, or a tag already: leave it
+    std::memcpy(bytes.data() + tag, "Xing\0\0\0\0", 8);
+}
+
 }  // namespace
 
 bool streamable(int format) {
@@ -209,12 +228,16 @@ void StreamOutput::send(const unsigned char* bytes, size_t count) {
     sent += static_cast<int64_t>(done);
 }
 
-void StreamOutput::flow(int format) {
+void StreamOutput::flow(int format, bool complete) {
     if (started) return;
     // libsndfile wrote its header with the sizes of no audio yet; a reader
     // of a stream must be told the length is not known instead.
     const int container = format & SF_FORMAT_TYPEMASK;
-    if (container == SF_FORMAT_WAV || container == SF_FORMAT_WAVEX) {
+    if (complete) {
+        // Nothing to mark: the header was finished in memory.
+    } else if (container == SF_FORMAT_MPEG) {
+        markMpegLengthUnknown(held);
+    } else if (container == SF_FORMAT_WAV || container == SF_FORMAT_WAVEX) {
         if (size_t at = wavDataSizeAt(held); at != 0 && at + 4 <= held.size()) {
             putLittle32(held.data() + at, kStreamedWavDataSize);
             putLittle32(held.data() + 4, kStreamedWavDataSize + static_cast<uint32_t>(at + 4 - 8));

@@ -79,9 +79,11 @@ public:
 
     SNDFILE* open(int mode, SF_INFO* info);
     /// Marks the held header's sizes unknown for `format` and sends it;
-    /// from here on every write goes straight out. Throws ToolError.
-    void flow(int format);
+    /// from here on every write goes straight out. `complete`: libsndfile has
+    /// closed the file, and what is held is the whole file, sent as it is.
+    void flow(int format, bool complete = false);
     bool flowing() const { return started; }
+    size_t heldBytes() const { return held.size(); }
     /// A write failure (the reader went away, a full disk), empty if none.
     const std::string& failure() const { return error; }
 
@@ -107,6 +109,9 @@ private:
 /// Whether a render into `format` can go through a pipe: its header is whole
 /// before the audio, or says "unknown length" in a way readers accept.
 bool streamable(int format);
+
+/// What of an MP3 stream is held before it flows: enough for its tag frame.
+constexpr size_t kMpegHeadBytes = 8192;
 
 /// The RIFF size and data size a streamed WAV carries, as sox writes them.
 constexpr uint32_t kStreamedWavDataSize = 0x7FFFF000u;
