@@ -254,13 +254,20 @@ SoundFileWriter::SoundFileWriter(OutputFile& output, const WriterSettings& setti
     bytesPerFrame = int64_t{bytesPerSample(format)} * channelCount;
     if (int64_t most = mostAudioBytes(format); most > 0 && bytesPerFrame > 0 && !output.isStream()) {
         mostFrames = most / bytesPerFrame;
+        const int container = format & SF_FORMAT_TYPEMASK;
+        const bool wav = container == SF_FORMAT_WAV || container == SF_FORMAT_WAVEX;
         if (settings.expectedFrames > mostFrames) {
-            const int container = format & SF_FORMAT_TYPEMASK;
-            if (container != SF_FORMAT_WAV && container != SF_FORMAT_WAVEX)
+            if (!wav)
                 fail("the render makes " + gigabytes(settings.expectedFrames * bytesPerFrame) + " of audio, more than " +
                      containerName(format) + "'s 32-bit sizes hold; write .rf64, .w64 or .caf");
             // RF64 is the WAV of any length that broadcast and DAW software read.
             format = SF_FORMAT_RF64 | (format & SF_FORMAT_SUBMASK);
+            mostFrames = 0;
+        } else if (wav && settings.expectedFrames == 0) {
+            // A length nobody knows (a stream): RF64, which libsndfile turns
+            // back into a WAV (an extensible one) at the end if it fits.
+            format = SF_FORMAT_RF64 | (format & SF_FORMAT_SUBMASK);
+            downgrade = true;
             mostFrames = 0;
         }
     }
@@ -290,6 +297,7 @@ SoundFileWriter::SoundFileWriter(OutputFile& output, const WriterSettings& setti
         return stream ? stream->open(SFM_WRITE, &info) : sf_open_fd(output.descriptor(), SFM_WRITE, &info, SF_FALSE);
     }, reason);
     if (file == nullptr) fail(reason);
+    if (downgrade) sf_command(file, SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);
     // Samples beyond full scale saturate in the formats libsndfile converts.
     sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
     // The float formats' PEAK chunk carries the wall-clock time, which would
@@ -495,7 +503,8 @@ std::optional<std::vector<unsigned char>> SoundFileWriter::emptyFile() const {
 }
 
 std::string SoundFileWriter::description() const {
-    std::string text = containerName(format) + ", " + sampleFormatName(format);
+    const bool small = downgrade && framesWritten * bytesPerFrame <= mostAudioBytes(SF_FORMAT_WAV);
+    std::string text = (small ? std::string("WAV") : containerName(format)) + ", " + sampleFormatName(format);
     if (quantiser && ditherable(format)) text += quantiser->dithers() ? ", TPDF dither" : ", no dither";
     return text;
 }

@@ -136,6 +136,7 @@ private:
     int64_t framesWritten = 0;
     int64_t bytesPerFrame = 0;  // 0: not a fixed size
     int64_t mostFrames = 0;     // 0: no limit
+    bool downgrade = false;     // RF64 that becomes WAV at the end if it fits
     int64_t clippedSamples = 0;
     std::vector<std::string> carriedItems;
     std::vector<std::vector<unsigned char>> chunkData;

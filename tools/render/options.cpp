@@ -530,8 +530,9 @@ names is written; a file with hard links, or in a folder that refuses the
 rename (not writable, or sticky and another's), gets the finished render
 copied into it, so that every name and attribute stays. A write-protected
 output is refused, and so is an OUTPUT that is INPUT without --in-place. A
-WAV output longer than WAV's 32-bit sizes allow is written as RF64; AIFF and
-AU outputs that long are refused before they start.
+WAV output longer than WAV's 32-bit sizes allow is written as RF64 (from a
+stream of unknown length, as RF64 made a WAV again at the end if it fits);
+AIFF and AU outputs that long are refused.
 
 A damaged input, one that ends before its header says or holds audio behind
 the end its header declares, is rendered as far as it could be read and
