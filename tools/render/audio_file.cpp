@@ -64,23 +64,6 @@ bool estimatedLength(int format) {
     }
 }
 
-int bytesPerSample(int format) {
-    switch (format & SF_FORMAT_SUBMASK) {
-    case SF_FORMAT_PCM_S8:
-    case SF_FORMAT_PCM_U8:
-    case SF_FORMAT_ULAW:
-    case SF_FORMAT_ALAW:
-        return 1;
-    case SF_FORMAT_PCM_16: return 2;
-    case SF_FORMAT_PCM_24: return 3;
-    case SF_FORMAT_PCM_32:
-    case SF_FORMAT_FLOAT:
-        return 4;
-    case SF_FORMAT_DOUBLE: return 8;
-    default: return 0;
-    }
-}
-
 // Audio bytes a container's 32-bit sizes can describe, with room left for
 // the header and the chunks a render carries over; 0 where sizes are wider.
 int64_t mostAudioBytes(int format) {
@@ -256,7 +239,10 @@ SoundFileWriter::SoundFileWriter(OutputFile& output, const WriterSettings& setti
         mostFrames = most / bytesPerFrame;
         const int container = format & SF_FORMAT_TYPEMASK;
         const bool wav = container == SF_FORMAT_WAV || container == SF_FORMAT_WAVEX;
-        if (settings.expectedFrames > mostFrames) {
+        // An estimate (a lossy decoder's, a stream's header) may fall short.
+        const int64_t planned = settings.exactLength ? settings.expectedFrames
+                                                     : settings.expectedFrames + settings.expectedFrames / 4;
+        if (planned > mostFrames && (wav || settings.exactLength)) {
             if (!wav)
                 fail("the render makes " + gigabytes(settings.expectedFrames * bytesPerFrame) + " of audio, more than " +
                      containerName(format) + "'s 32-bit sizes hold; write .rf64, .w64 or .caf");

@@ -12,6 +12,8 @@ constexpr int kMostChunks = 10000;
 constexpr uint32_t kUnknownSize32 = 0xFFFFFFFFu;
 constexpr uint32_t kSoxUnknownSize = 0x7FFFF000u;
 
+}  // namespace
+
 int bytesPerSample(int format) {
     switch (format & SF_FORMAT_SUBMASK) {
     case SF_FORMAT_PCM_S8:
@@ -28,6 +30,8 @@ int bytesPerSample(int format) {
     default: return 0;
     }
 }
+
+namespace {
 
 class Bytes {
 public:
