@@ -3,7 +3,8 @@
 
 For a 10-minute 96 kHz 24-bit stereo WAV: peak resident memory and the time
 from start to the first output byte, for a file read and written to standard
-output (read by a pipe), and for standard input (a pipe) written to a file.
+output (read by a pipe), standard input (a pipe) written to a file, and one
+pipe to another.
 sox copies (no effect), varnox-render runs the plug-in: the figures compare
 what the streaming costs, not the effect.
 
@@ -35,27 +36,36 @@ def first_byte_in(folder, started, stop):
     return None
 
 
+def feed(pipe, source):
+    with open(source, "rb") as data:
+        try:
+            while piece := data.read(PIECE):
+                pipe.write(piece)
+            pipe.close()
+        except BrokenPipeError:
+            pass
+
+
 def run(argv, source=None, out_folder=None):
-    """Runs argv; `source` a file fed through a pipe to its standard input,
-    else its standard output is read through a pipe. Returns (first byte
-    seconds, peak RSS MB, wall seconds, exit status)."""
+    """Runs argv; `source` a file fed through a pipe to its standard input;
+    its output read through a pipe unless `out_folder` (a file there) says
+    where it goes. Returns (first byte seconds, peak RSS MB, wall seconds,
+    exit status)."""
     started = time.monotonic()
     child = subprocess.Popen(argv, stdin=subprocess.PIPE if source else subprocess.DEVNULL,
-                             stdout=subprocess.DEVNULL if source else subprocess.PIPE,
+                             stdout=subprocess.DEVNULL if out_folder else subprocess.PIPE,
                              stderr=subprocess.DEVNULL)
     first = None
-    if source:
+    feeder = None
+    if source and not out_folder:
+        feeder = threading.Thread(target=feed, args=(child.stdin, source))
+        feeder.start()
+    if source and out_folder:
         stop = threading.Event()
         result = {}
         watcher = threading.Thread(target=lambda: result.update(t=first_byte_in(out_folder, started, stop)))
         watcher.start()
-        with open(source, "rb") as data:
-            try:
-                while piece := data.read(PIECE):
-                    child.stdin.write(piece)
-                child.stdin.close()
-            except BrokenPipeError:
-                pass
+        feed(child.stdin, source)
         _, status, usage = os.wait4(child.pid, 0)
         stop.set()
         watcher.join()
@@ -66,6 +76,8 @@ def run(argv, source=None, out_folder=None):
         while child.stdout.read(PIECE):
             pass
         _, status, usage = os.wait4(child.pid, 0)
+        if feeder:
+            feeder.join()
     child.returncode = os.waitstatus_to_exitcode(status)
     return first, usage.ru_maxrss / 1024.0, time.monotonic() - started, child.returncode
 
@@ -90,13 +102,16 @@ def main():
             ("sox file -> stdout", [sox, source, "-t", "wav", "-"], False),
             ("varnox-render stdin -> file", [args.tool, "-q", "-", "OUT/out.wav"], True),
             ("sox stdin -> file", [sox, "-t", "wav", "-", "OUT/out.wav"], True),
+            ("varnox-render stdin -> stdout", [args.tool, "-q", "-", "-"], True),
+            ("sox stdin -> stdout", [sox, "-t", "wav", "-", "-t", "wav", "-"], True),
         ]
         for name, argv, from_stdin in cases:
             folder = os.path.join(work, "out")
             shutil.rmtree(folder, ignore_errors=True)
             os.mkdir(folder)
+            to_file = "OUT" in " ".join(argv)
             argv = [word.replace("OUT", folder) for word in argv]
-            first, rss, wall, status = run(argv, source if from_stdin else None, folder)
+            first, rss, wall, status = run(argv, source if from_stdin else None, folder if to_file else None)
             shown = f"{first:.3f} s" if first is not None else "-"
             print(f"{name:34} {shown:>11} {rss:7.1f} MB {wall:6.1f} s" + ("" if status == 0 else f"  exit {status}"))
 
