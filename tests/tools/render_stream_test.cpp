@@ -132,6 +132,24 @@ TEST_F(StreamTest, StreamedInputsOfUnknownLengthAreWholeAndShortOnesDamaged) {
         // once it was known to fit.
         EXPECT_EQ(slurp(out(c.name)).substr(0, 4), "RIFF") << c.name;
     }
+    // An AIFF whose COMM chunk comes after 2 MB of audio: read from a file
+    // it renders; through a pipe its layout cannot be found, and it says so.
+    std::string late = "AIFF";
+    const uint32_t audioBytes = 2u << 20;
+    auto big32 = [](uint32_t value) {
+        std::string bytes(4, '\0');
+        for (int i = 0; i < 4; ++i) bytes[static_cast<size_t>(i)] = static_cast<char>(value >> (8 * (3 - i)));
+        return bytes;
+    };
+    late += "SSND" + big32(audioBytes + 8) + std::string(8, '\0') + std::string(audioBytes, '\0');
+    late += "COMM" + big32(18) + std::string("\0\2", 2) + big32(audioBytes / 4) + std::string("\0\x10", 2) +
+            std::string("\x40\x0E\xAC\x44\0\0\0\0\0\0", 10);  // 44100 as an 80-bit float
+    std::ofstream(in("late.aiff"), std::ios::binary) << "FORM" + big32(static_cast<uint32_t>(late.size())) + late;
+    EXPECT_EQ(run({in("late.aiff"), out("late.wav"), "-q"}).exitCode, 0);
+    Result searched = run({"-", out("late.wav")}, {"", "", "", cat(in("late.aiff"))});
+    EXPECT_EQ(searched.exitCode, 1);
+    EXPECT_NE(searched.err.find("a pipe cannot do: name the file instead"), std::string::npos) << searched.err;
+
     // A stream that ends before the length its header gives is damaged.
     std::ofstream(in("cut.wav"), std::ios::binary) << withSizes(wav, 36 + 2 * dataBytes, 2 * dataBytes);
     Result cut = run({"-", out("cut.wav")}, {"", "", "", cat(in("cut.wav"))});

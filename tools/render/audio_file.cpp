@@ -140,6 +140,8 @@ void SoundFileReader::openStream(int descriptor) {
     file = openSerialised([&] { return stream->open(&info); }, reason);
     if (file == nullptr) {
         if (!stream->failure().empty()) reason = stream->failure();
+        else if (stream->searched())
+            reason += " (its layout has to be searched for, which a pipe cannot do: name the file instead)";
         throw ToolError(kExitFailure, "unsupported " + shownName + ": " + reason);
     }
     if (stream->lengthUnknown()) return;

@@ -181,6 +181,7 @@ sf_count_t StreamInput::readAt(unsigned char* destination, sf_count_t count) {
             if (!fill()) break;
             continue;
         } else {
+            searchedAway = true;
             break;  // far ahead, or behind the window: nothing there
         }
         sf_count_t take = std::min<sf_count_t>(count - done, available);

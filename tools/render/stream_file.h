@@ -39,6 +39,8 @@ public:
     /// Whether the stream ended inside the bytes read so far.
     /// Why the stream ended early, empty when it simply ended.
     const std::string& failure() const { return readError; }
+    /// Whether libsndfile looked far ahead or back, where a pipe has nothing.
+    bool searched() const { return searchedAway; }
     /// Reads the whole stream into memory (for a decoder that must seek),
     /// refusing beyond `limit` bytes.
     std::vector<unsigned char> readAll(size_t limit);
@@ -63,6 +65,7 @@ private:
     int64_t position = 0;
     bool ended = false;
     bool unknownLength = false;
+    bool searchedAway = false;
     std::string readError;
 };
 
