@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,8 +18,6 @@
 #include "tests/x11/x11_support.h"
 #include "tests/x11/x_host.h"
 
-extern char** environ;
-
 namespace {
 
 using namespace std::chrono_literals;
@@ -27,19 +25,25 @@ namespace fs = std::filesystem;
 
 bool installed(const char* tool) { return std::system((std::string("command -v ") + tool + " >/dev/null").c_str()) == 0; }
 
-// A program of ours, ended when the test ends.
+// A program of ours, ended when the test ends, and by the system when the
+// test process ends first.
 class Child {
 public:
     explicit Child(std::vector<std::string> argv) {
         std::vector<char*> args;
         for (std::string& a : argv) args.push_back(a.data());
         args.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) != 0) pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
+        const pid_t parent = ::getpid();
+        pid = ::fork();
+        if (pid == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (::getppid() != parent) ::_exit(1);
+            const int quiet = ::open("/dev/null", O_WRONLY);
+            ::dup2(quiet, 1);
+            ::dup2(quiet, 2);
+            ::execvp(args[0], args.data());
+            ::_exit(127);
+        }
     }
     ~Child() {
         if (pid <= 0) return;
@@ -84,6 +88,12 @@ TEST(Jalv, ShowsTheEditorAsTheSoftwareLayerDrawsIt) {
 
     XHost host;
     ASSERT_TRUE(host.ok());
+    // jalv's windows come and go while we look at them: an X error about one
+    // of them is no failure of ours.
+    struct IgnoredErrors {
+        XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+        ~IgnoredErrors() { XSetErrorHandler(previous); }
+    } ignoredErrors;
     host.pointerTo(1200, 1000);  // no hover readout
     const softwin::Image expected = softwareFrame(EffectState{});
     {
@@ -95,9 +105,17 @@ TEST(Jalv, ShowsTheEditorAsTheSoftwareLayerDrawsIt) {
         Window editor = 0;
         ASSERT_TRUE(waitFor([&] { return (editor = findLeaf(host, root, kEditorWidth, kEditorHeight)) != 0; }, 20s))
             << "jalv shows no 500 x 140 window";
+        // Read from the screen where the editor lies: its own window may be
+        // unmapped or moved by the toolkit at any moment.
+        const auto onScreen = [&] {
+            int x = 0, y = 0;
+            Window child = 0;
+            XTranslateCoordinates(host.display(), editor, root, 0, 0, &x, &y, &child);
+            if (x < 0 || y < 0 || x + kEditorWidth > 1280 || y + kEditorHeight > 1024) return softwin::Image{};
+            return host.capture(root, kEditorWidth, kEditorHeight, x, y);
+        };
         softwin::Image seen;
-        EXPECT_TRUE(waitFor([&] { return (seen = host.capture(editor, kEditorWidth, kEditorHeight)) == expected; }, 15s))
-            << difference(seen, expected);
+        EXPECT_TRUE(waitFor([&] { return (seen = onScreen()) == expected; }, 15s)) << difference(seen, expected);
     }
     std::error_code ignored;
     fs::remove_all(lookup, ignored);

@@ -84,8 +84,8 @@ std::vector<Window> XHost::children(Window window) const {
     return result;
 }
 
-softwin::Image XHost::capture(Window window, int width, int height) const {
-    XImage* image = XGetImage(display_, window, 0, 0, width, height, AllPlanes, ZPixmap);
+softwin::Image XHost::capture(Window window, int width, int height, int x0, int y0) const {
+    XImage* image = XGetImage(display_, window, x0, y0, width, height, AllPlanes, ZPixmap);
     softwin::Image picture{width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * height * 3)};
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {

@@ -31,8 +31,9 @@ public:
     Visual* findVisual(int depth, int visualClass) const;
 
     std::vector<Window> children(Window window) const;
-    /// The window's pixels as the screen shows them, children included.
-    softwin::Image capture(Window window, int width, int height) const;
+    /// The window's pixels as the screen shows them, children included; from
+    /// (x, y) of the window (the root window's area never fails to be read).
+    softwin::Image capture(Window window, int width, int height, int x = 0, int y = 0) const;
 
     /// Pointer input as a user makes it, in screen coordinates.
     void pointerTo(int x, int y) const;
