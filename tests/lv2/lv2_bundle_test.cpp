@@ -26,6 +26,12 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path kBundle = VARNOX_LV2_BUNDLE;
+#if defined(VARNOX_FOREIGN_HOST_ENV)
+// What a tool that loads our plug-in needs in its environment.
+constexpr const char* kHostEnv = VARNOX_FOREIGN_HOST_ENV;
+#else
+constexpr const char* kHostEnv = "";
+#endif
 constexpr const char* kUri = "urn:zem:varnox";
 
 bool haveTool(const std::string& name) {
@@ -122,7 +128,7 @@ protected:
         if (!haveTool("lv2apply")) GTEST_SKIP() << "lv2apply (lilv-utils) is not installed";
         const fs::path in = *work / "in.wav", lv2 = *work / (name + "-lv2.wav"), vst2 = *work / (name + "-vst2.wav");
         const Output applied =
-            runCommand(path.env() + "lv2apply -i " + quoted(in) + " -o " + quoted(lv2) + " " + controls + " " + kUri);
+            runCommand(path.env() + kHostEnv + "lv2apply -i " + quoted(in) + " -o " + quoted(lv2) + " " + controls + " " + kUri);
         ASSERT_EQ(applied.status, 0) << applied.text;
         const Output rendered = runCommand(std::string(quoted(VARNOX_RENDER)) + " -q --format float " + renderOptions +
                                            " " + quoted(in) + " " + quoted(vst2));
