@@ -38,7 +38,8 @@ float stepOf(const ParamRow& row, float value);
 /// The step a value in the units the editor shows takes (dB, percent, 0/1):
 /// the step whose shown number lies nearest, the lowest of equals, so each
 /// step's own number takes that step. A switch is on above 0, off at or
-/// below it (NaN as off); a face's list takes the nearest whole number.
+/// below it (NaN as off); a face's list (programs, oversampling factors)
+/// takes the nearest whole number, its entry's index.
 /// Formats that carry shown values (LV2 control ports) take steps by it.
 float stepOfShown(const ParamRow& row, double shown);
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 #include "core/routing.h"
@@ -20,6 +19,7 @@ float valueAt(void* port, float fallback) { return port ? *static_cast<const flo
 Plugin::Plugin(double rate) : sampleRate(static_cast<float>(rate)) {
     lastValue.fill(std::numeric_limits<float>::quiet_NaN());
     effect.setSampleRate(sampleRate);
+    effect.offerOversampling();
     if (rate > 0.0) windowLength = std::max<uint32_t>(1, static_cast<uint32_t>(rate * kMeterWindowSeconds));
 }
 
@@ -48,8 +48,12 @@ void Plugin::applyControls() {
             bypassed = !(value > 0.0f);
             continue;
         }
-        if (port.parameter < 0) continue;  // a face parameter this face does not use yet
         const float raw = rawOfPortValue(*port.row, value);
+        if (port.row->kind == ParamKind::kOversampling) {
+            effect.setOversampling(oversamplingFactorOf(raw));
+            continue;
+        }
+        if (port.parameter < 0) continue;  // a face parameter this face does not use yet
         if (raw == effect.rawValue[port.parameter]) continue;
         // As a host's value raw / maximum, which takes exactly that step.
         effect.setParameter(port.parameter, raw / kRawMaximum[port.parameter], true, -1);
@@ -80,14 +84,8 @@ void Plugin::run(uint32_t frames) {
     float* out[2] = {static_cast<float*>(ports[2]), static_cast<float*>(ports[3])};
 
     if (bypassed) {
-        for (int ch = 0; ch < 2; ++ch) {
-            if (!out[ch] || out[ch] == in[ch]) continue;
-            if (in[ch]) {
-                std::memmove(out[ch], in[ch], static_cast<std::size_t>(count) * sizeof(float));
-            } else {
-                std::fill_n(out[ch], count, 0.0f);
-            }
-        }
+        // Delayed by the oversampling's latency, so that the bypass does not shift the signal.
+        effect.bypassBlock(in, out, count);
     } else if (effect.isSwitchedOn()) {
         // Every port is connected: only a buffer passed twice narrows the routing.
         const Routing routing = routeBlock(in, out, [](Pin, int32_t) { return true; });
@@ -98,6 +96,7 @@ void Plugin::run(uint32_t frames) {
         }
     }
     updateMeters(frames);
+    if (void* latency = ports[kLatencyPort]) *static_cast<float*>(latency) = static_cast<float>(effect.latency());
 }
 
 }  // namespace lv2face

@@ -11,6 +11,7 @@ float portValue(const ParamRow& row, float raw) {
             return shownNumber(row, raw);
         case Shown::kOnOff:
         case Shown::kProgramName:
+        case Shown::kFactor:
             break;
     }
     return raw;

@@ -24,6 +24,7 @@ enum class PortKind {
     kControl,  // a parameter, in the units the editor shows
     kEnabled,  // the bypass row, inverted: lv2:enabled, 1 processes
     kMeter,    // a control output for the editor's display
+    kLatency,  // a control output: the delay oversampling adds, in frames
 };
 
 enum class Meter { kNone, kPeakLeft, kPeakRight, kClip };
@@ -48,7 +49,7 @@ constexpr int32_t countControlPorts() {
 
 constexpr int32_t kAudioPortCount = 4;
 constexpr int32_t kMeterCount = 3;
-constexpr int32_t kPortCount = kAudioPortCount + countControlPorts() + kMeterCount;
+constexpr int32_t kPortCount = kAudioPortCount + countControlPorts() + kMeterCount + 1;
 
 /// A port symbol from a parameter's name: lower case, blanks as '_'.
 struct Symbol {
@@ -92,6 +93,7 @@ constexpr std::array<Port, kPortCount> kPorts = [] {
     ports[at++] = Port{PortKind::kMeter, "peak_left", "Left Peak", nullptr, -1, Meter::kPeakLeft};
     ports[at++] = Port{PortKind::kMeter, "peak_right", "Right Peak", nullptr, -1, Meter::kPeakRight};
     ports[at++] = Port{PortKind::kMeter, "clip", "Clip", nullptr, -1, Meter::kClip};
+    ports[at++] = Port{PortKind::kLatency, "latency", "Latency"};
     return ports;
 }();
 
@@ -110,11 +112,13 @@ constexpr int32_t portOfMeter(Meter meter) {
     return -1;
 }
 
+constexpr int32_t kLatencyPort = kPortCount - 1;
+
 constexpr std::array<int32_t, 3> kMeterPorts = {portOfMeter(Meter::kPeakLeft), portOfMeter(Meter::kPeakRight),
                                                  portOfMeter(Meter::kClip)};
 
 /// The value a port carries for raw step `raw`: the number the editor shows
-/// (dB, percent), 0 or 1 for a switch.
+/// (dB, percent), 0 or 1 for a switch, the entry's index for a list.
 float portValue(const ParamRow& row, float raw);
 
 /// The raw step a port value takes (core/value_text.h stepOfShown).

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <sstream>
 
+#include "core/oversampler.h"
 #include "core/programs.h"
 #include "core/value_text.h"
 #include "lv2/ports.h"
@@ -53,6 +54,11 @@ void describeControl(std::ostringstream& out, const ParamRow& row) {
         case Shown::kOnOff:
             out << "        lv2:portProperty lv2:toggled , lv2:integer ;\n";
             break;
+        case Shown::kFactor:
+            // A new factor restarts the filters and changes the latency:
+            // a setting, not something to automate.
+            out << "        lv2:portProperty pprops:notAutomatic ;\n";
+            [[fallthrough]];
         case Shown::kProgramName:
             out << "        lv2:portProperty lv2:enumeration , lv2:integer ;\n";
             for (int32_t step = 0; step <= row.steps; ++step) {
@@ -64,7 +70,8 @@ void describeControl(std::ostringstream& out, const ParamRow& row) {
 }
 
 void describePort(std::ostringstream& out, int32_t index, const Port& port) {
-    const bool input = port.kind != PortKind::kAudioOut && port.kind != PortKind::kMeter;
+    const bool input =
+        port.kind != PortKind::kAudioOut && port.kind != PortKind::kMeter && port.kind != PortKind::kLatency;
     const bool audio = port.kind == PortKind::kAudioIn || port.kind == PortKind::kAudioOut;
     out << "    [\n"
         << "        a lv2:" << (input ? "InputPort" : "OutputPort") << " , lv2:" << (audio ? "AudioPort" : "ControlPort")
@@ -86,6 +93,13 @@ void describePort(std::ostringstream& out, int32_t index, const Port& port) {
                 << "        lv2:minimum 0 ;\n"
                 << "        lv2:maximum 1 ;\n"
                 << "        lv2:portProperty lv2:toggled , lv2:integer ;\n";
+            break;
+        case PortKind::kLatency:
+            // Hosts that read it align the other tracks; it may be left unconnected.
+            out << "        lv2:designation lv2:latency ;\n"
+                << "        lv2:minimum 0 ;\n"
+                << "        lv2:maximum " << Oversampler::latencyFor(Oversampler::kMaxFactor) << " ;\n"
+                << "        lv2:portProperty lv2:connectionOptional , lv2:integer , pprops:notOnGUI ;\n";
             break;
         case PortKind::kMeter:
             // For the editor; a host may leave them unconnected.

@@ -32,6 +32,7 @@ double clamped(double normalized) {
 
 Component::Component() : editor(new (std::nothrow) SkinEditor(effect, *this)) {
     for (auto& buffer : silence) buffer.assign(kDefaultSilence, 0.0f);
+    effect.offerOversampling();
 }
 
 Component::~Component() {
@@ -125,6 +126,7 @@ SavedState Component::currentState() const {
     for (int32_t i = 0; i < kParamCount; ++i) state[kParameters[i].id] = effect.rawValue[i];
     state[kProgramId] = static_cast<float>(program);
     state[kBypassId] = bypass.load() ? 1.0f : 0.0f;
+    state[kOversamplingId] = oversamplingStep.load();
     return state;
 }
 
@@ -132,6 +134,16 @@ void Component::applyState(const SavedState& state) {
     applyProgram(static_cast<int32_t>(state[kProgramId]));
     for (int32_t i = 0; i < kParamCount; ++i) applyHostValue(i, state[kParameters[i].id] / kRawMaximum[i]);
     bypass = state[kBypassId] == 1.0f;
+    applyOversampling(state[kOversamplingId]);
+}
+
+// The core takes a new factor at once; the host hears of the new latency on
+// its own thread, at its next call (restartComponent is not for the audio thread).
+void Component::applyOversampling(float raw) {
+    const int32_t before = effect.latency();
+    oversamplingStep = raw;
+    effect.setOversampling(oversamplingFactorOf(raw));
+    if (effect.latency() != before) latencyPending = true;
 }
 
 tresult Component::restoreFrom(IBStream* stream) {
@@ -185,7 +197,7 @@ tresult VST3_API Component::canProcessSampleSize(int32 symbolicSampleSize) {
     return symbolicSampleSize == kSample32 || symbolicSampleSize == kSample64 ? kResultTrue : kResultFalse;
 }
 
-uint32 VST3_API Component::getLatencySamples() { return 0; }
+uint32 VST3_API Component::getLatencySamples() { return static_cast<uint32>(effect.latency()); }
 
 tresult VST3_API Component::setupProcessing(ProcessSetup& setup) {
     if (active) return kResultFalse;
@@ -281,6 +293,7 @@ ParamValue VST3_API Component::getParamNormalized(ParamID id) {
     if (isEffectParameter(id)) return effect.normalized(static_cast<int32_t>(id));
     if (id == kBypassId) return bypass.load() ? 1.0 : 0.0;
     if (id == kProgramId) return static_cast<double>(program) / (kProgramCount - 1);
+    if (id == kOversamplingId) return static_cast<double>(oversamplingStep.load()) / kOversamplingRow.steps;
     return 0.0;
 }
 
@@ -306,6 +319,9 @@ tresult VST3_API Component::setParamNormalized(ParamID id, ParamValue value) {
     } else if (id == kProgramId) {
         if (applyProgram(static_cast<int32_t>(rawFromNormalized(kProgramRow, value))) && handler)
             handler->restartComponent(kParamValuesChanged);
+    } else if (id == kOversamplingId) {
+        applyOversampling(rawFromNormalized(kOversamplingRow, value));
+        handOverEdits();
     } else {
         return kInvalidArgument;
     }
@@ -371,7 +387,9 @@ HWND Component::editorWindow() const {
 }
 
 void Component::handOverEdits() {
-    if (std::this_thread::get_id() == hostThread.load()) edits.deliver(handler);
+    if (std::this_thread::get_id() != hostThread.load()) return;
+    edits.deliver(handler);
+    if (handler && latencyPending.exchange(false)) handler->restartComponent(kLatencyChanged);
 }
 
 // The editor's gestures come on the user-interface thread (or, on Linux

@@ -145,6 +145,9 @@ private:
     void applyHostValue(int32_t index, double normalized);
     /// Loads a program unless it is the current one; true when it did.
     bool applyProgram(int32_t program);
+    /// The Oversampling parameter's step: the core's factor, and the host
+    /// told of the new latency on its thread.
+    void applyOversampling(float raw);
     SavedState currentState() const;
     void applyState(const SavedState& state);
     vst3::tresult restoreFrom(vst3::IBStream* stream);
@@ -182,6 +185,8 @@ private:
     bool initialized = false;
     bool active = false;
     std::atomic<bool> bypass{false};
+    Relaxed<float> oversamplingStep{0.0f};
+    std::atomic<bool> latencyPending{false};
     vst3::IComponentHandler* handler = nullptr;  // used on the host's user-interface thread only
     HostEdits edits;
     // The thread the host creates the effect and opens its editor on.

@@ -123,6 +123,8 @@ tresult VST3_API Component::process(ProcessData& data) {
                 } else if (cursor.id == kProgramId) {
                     if (applyProgram(static_cast<int32_t>(rawFromNormalized(kProgramRow, cursor.value))))
                         reportProgramValues(data, std::min(next, std::max(frames - 1, 0)));
+                } else if (cursor.id == kOversamplingId) {
+                    applyOversampling(rawFromNormalized(kOversamplingRow, cursor.value));
                 } else {
                     applyHostValue(static_cast<int32_t>(cursor.id), cursor.value);
                 }
@@ -205,10 +207,8 @@ void Component::renderPiece(const Channels& channels, int32_t at, int32_t count,
     float* outputs[2] = {channels.out[0] ? channels.out[0] + at : nullptr,
                          channels.out[1] ? channels.out[1] + at : nullptr};
     if (bypassed) {
-        for (int32 ch = 0; ch < 2; ++ch) {
-            if (outputs[ch] && outputs[ch] != inputs[ch])
-                std::memmove(outputs[ch], inputs[ch], static_cast<std::size_t>(count) * sizeof(float));
-        }
+        // Delayed by the oversampling's latency, so that the bypass does not shift the signal.
+        effect.bypassBlock(inputs, outputs, count);
     } else if (channels.switchedOn) {
         // Every pin is connected: only buffers passed twice narrow the routing.
         const Routing routing = routeBlock(inputs, outputs, [](Pin, int32_t) { return true; });
@@ -222,7 +222,7 @@ void Component::renderPiece(const Channels& channels, int32_t at, int32_t count,
 }
 
 void Component::renderWidePiece(const Channels& channels, int32_t at, int32_t count, bool bypassed) {
-    if (bypassed) {
+    if (bypassed && effect.latency() == 0) {
         // Bit for bit, as in 32 bits: no rounding on the way past the effect.
         for (int32 ch = 0; ch < 2; ++ch) {
             double* out = channels.out64[ch] ? channels.out64[ch] + at : nullptr;
@@ -254,7 +254,7 @@ void Component::renderWidePiece(const Channels& channels, int32_t at, int32_t co
         piece.out[ch] = !out ? nullptr : ch == 1 && out == channels.out64[0] ? piece.out[0] : wideOutput[ch].data();
     }
     piece.switchedOn = channels.switchedOn;
-    renderPiece(piece, 0, count, false);
+    renderPiece(piece, 0, count, bypassed);
     // Every host buffer is read above before any is written: in place is safe.
     for (int32 ch = 0; ch < 2; ++ch) {
         double* out = channels.out64[ch];

@@ -190,12 +190,13 @@ TEST_F(Lv2Bundle, Lv2infoListsThePortsTheUiAndTenPresets) {
         EXPECT_NE(text.find("\n\t         " + std::string(program.name) + "\n"), std::string::npos) << program.name;
     }
     for (const char* symbol : {"in_l", "in_r", "out_l", "out_r", "ingain", "attack", "release", "drive", "times_two",
-                               "boost", "enabled", "peak_left", "peak_right", "clip"}) {
+                               "boost", "enabled", "oversampling", "peak_left", "peak_right", "clip", "latency"}) {
         EXPECT_NE(text.find(std::string("Symbol:      ") + symbol + "\n"), std::string::npos) << symbol;
     }
-    EXPECT_NE(text.find("Port 13:"), std::string::npos);
-    EXPECT_EQ(text.find("Port 14:"), std::string::npos);
+    EXPECT_NE(text.find("Port 15:"), std::string::npos);
+    EXPECT_EQ(text.find("Port 16:"), std::string::npos);
     EXPECT_NE(text.find("Designation: http://lv2plug.in/ns/lv2core#enabled"), std::string::npos);
+    EXPECT_NE(text.find("Designation: http://lv2plug.in/ns/lv2core#latency"), std::string::npos);
     // Nothing required of the host.
     EXPECT_EQ(text.find("Required Features"), std::string::npos);
 }

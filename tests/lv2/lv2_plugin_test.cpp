@@ -8,6 +8,7 @@
 #include <cmath>
 #include <vector>
 
+#include "core/oversampler.h"
 #include "core/routing.h"
 #include "lv2/plugin.h"
 #include "tests/support/allocation_counter.h"
@@ -182,6 +183,47 @@ TEST(Lv2Plugin, MeterPortsHoldEachPeakForAWindow) {
     EXPECT_EQ(run.port(left), 0.0f);
     EXPECT_EQ(run.port(right), 0.0f);
     EXPECT_EQ(run.port(clip), 0.0f);
+}
+
+int32_t portOfKind(PortKind kind, ParamKind rowKind = ParamKind::kKnob) {
+    for (int32_t p = 0; p < kPortCount; ++p) {
+        if (kPorts[p].kind == kind && (kind != PortKind::kControl || kPorts[p].row->kind == rowKind)) return p;
+    }
+    return -1;
+}
+
+// The Oversampling row reaches LV2 as a list port: its entry sets the core's
+// factor at any block size, the latency port reports the delay, and the
+// bypass is delayed to match.
+TEST(Lv2Plugin, OversamplingPortSetsTheFactorReportsTheLatencyAndDelaysTheBypass) {
+    const int32_t oversampling = portOfKind(PortKind::kControl, ParamKind::kOversampling);
+    const int32_t latency = portOfKind(PortKind::kLatency);
+    const int32_t enabled = portOfKind(PortKind::kEnabled);
+    ASSERT_GE(oversampling, 0);
+    ASSERT_GE(latency, 0);
+    const Stereo in = testSignal();
+    Stereo outputs[2];
+    for (int32_t block : {1, 512}) {
+        PluginRun run;
+        run.control(kDrive) = 100.0f;
+        run.port(oversampling) = 3.0f;  // Off, 2x, 4x, 8x
+        outputs[block == 1] = run.runInBlocks(in, block);
+        EXPECT_EQ(run.plugin.core().oversampling(), 8);
+        EXPECT_EQ(run.port(latency), static_cast<float>(Oversampler::latencyFor(8)));
+    }
+    EXPECT_TRUE(outputs[0] == outputs[1]) << "the oversampled path at one frame and at 512";
+    EXPECT_FALSE(outputs[0] == corePath(in, {{0, kDrive, 128.0f}})) << "8x is not the product's path";
+
+    PluginRun run;
+    run.port(oversampling) = 4.0f;
+    run.port(enabled) = 0.0f;
+    Stereo source = in;
+    const Stereo out = run.runInBlocks(source, 256);
+    const auto delay = static_cast<std::size_t>(Oversampler::latencyFor(16));
+    ASSERT_GT(delay, 0u);
+    EXPECT_TRUE(std::all_of(out.left.begin(), out.left.begin() + delay, [](float s) { return s == 0.0f; }));
+    EXPECT_TRUE(std::equal(in.left.begin(), in.left.end() - delay, out.left.begin() + delay));
+    EXPECT_TRUE(std::equal(in.right.begin(), in.right.end() - delay, out.right.begin() + delay));
 }
 
 TEST(Lv2Plugin, RunsAtTheSampleRateItWasMadeFor) {

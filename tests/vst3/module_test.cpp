@@ -169,7 +169,7 @@ TEST(Vst3Module, OperationsSitInTheirPublishedSlots) {
     EXPECT_EQ(callSlot<tresult>(plugin.processor, 5, int32{kSample64}), kResultTrue);   // canProcessSampleSize
     EXPECT_EQ(callSlot<tresult>(plugin.processor, 5, int32{2}), kResultFalse);
     EXPECT_EQ(callSlot<uint32>(plugin.processor, 10), 2u);                              // getTailSamples
-    EXPECT_EQ(callSlot<int32>(plugin.controller, 8), 8);                                // getParameterCount
+    EXPECT_EQ(callSlot<int32>(plugin.controller, 8), 9);                                // getParameterCount
     EXPECT_EQ(callSlot<int32>(plugin.units, 3), 1);                                     // getUnitCount
     EXPECT_EQ(callSlot<int32>(plugin.units, 5), 1);                                     // getProgramListCount
 }

@@ -31,12 +31,13 @@ const ParameterCase kParameters[] = {
     {5, "Boost", "", 1, 0.0, kAutomate},
     {6, "Bypass", "", 1, 0.0, kAutomate | ParameterInfo::kIsBypass},
     {7, "Program", "", 9, 0.0, kAutomate | ParameterInfo::kIsList | ParameterInfo::kIsProgramChange},
+    {8, "Oversampling", "", 4, 0.0, ParameterInfo::kIsList},
 };
 
 TEST(Vst3Parameters, InfoForEachParameterInVst2Order) {
     Plugin plugin(bundle().factory());
-    ASSERT_EQ(plugin.controller->getParameterCount(), 8);
-    for (int32 i = 0; i < 8; ++i) {
+    ASSERT_EQ(plugin.controller->getParameterCount(), 9);
+    for (int32 i = 0; i < 9; ++i) {
         const ParameterCase& expected = kParameters[i];
         ParameterInfo info{};
         ASSERT_EQ(plugin.controller->getParameterInfo(i, info), kResultOk);
@@ -51,7 +52,7 @@ TEST(Vst3Parameters, InfoForEachParameterInVst2Order) {
         EXPECT_EQ(plugin.controller->getParamNormalized(info.id), expected.defaultValue) << i;
     }
     ParameterInfo info{};
-    EXPECT_EQ(plugin.controller->getParameterInfo(8, info), kInvalidArgument);
+    EXPECT_EQ(plugin.controller->getParameterInfo(9, info), kInvalidArgument);
     EXPECT_EQ(plugin.controller->getParameterInfo(-1, info), kInvalidArgument);
 
     // Titles are the VST 2 names without their padding, units the VST 2 labels.
@@ -92,8 +93,11 @@ TEST(Vst3Parameters, TextForAnyValueIsTheVst2Text) {
     EXPECT_EQ(vst3Text(plugin.controller, 7, 4.0 / 9.0), "Duck Compressed");
     EXPECT_EQ(vst3Text(plugin.controller, 7, 8.0 / 9.0), "Raw Power");
     EXPECT_EQ(vst3Text(plugin.controller, 7, 1.0), "Loud as can be");
+    EXPECT_EQ(vst3Text(plugin.controller, 8, 0.0), "Off");
+    EXPECT_EQ(vst3Text(plugin.controller, 8, 0.75), "8x");
+    EXPECT_EQ(vst3Text(plugin.controller, 8, 1.0), "16x");
     String128 text{};
-    EXPECT_EQ(plugin.controller->getParamStringByValue(8, 0.0, text), kInvalidArgument);
+    EXPECT_EQ(plugin.controller->getParamStringByValue(9, 0.0, text), kInvalidArgument);
 
     // Asking for texts leaves the live effect as it was.
     for (int32_t id = 0; id < 6; ++id) EXPECT_EQ(plugin.controller->getParamNormalized(id), kParameters[id].defaultValue);

@@ -109,7 +109,8 @@ std::string summaryLine(const Job& job, PluginHost& host, const RenderPlan& plan
     return (job.input.empty() ? std::string("demo") : shown(job.input, "standard input")) + " -> " +
            shown(job.output, "standard output") + " (" + writer.description() + "): " + formatDuration(audioSeconds) +
            ", " + std::to_string(sampleRate) + " Hz " + channelLayout(channels) + ", " + presetText(host, plan.preset) +
-           "; " + levels("input", result.input) + "; " + levels("output", result.output) + "; clip indicator " + clip +
+           (plan.oversample > 1 ? ", oversampled " + std::to_string(plan.oversample) + "x" : std::string()) + "; " +
+           levels("input", result.input) + "; " + levels("output", result.output) + "; clip indicator " + clip +
            clipText(writer.clipped()) + "; real-time factor " + speed(result, audioSeconds) +
            (writer.carried().empty() ? "" : "; carried over: " + joinWords(writer.carried()));
 }
@@ -154,7 +155,8 @@ JobResult renderFile(const Job& job, const RenderPlan& plan, const JobProgress& 
     for (int i = 0; i < instancesFor(channels); ++i) {
         instances.push_back(std::make_unique<PluginHost>(plan.pluginPath));
         applyPreset(*instances.back(), plan.preset);
-        instances.back()->start(static_cast<float>(sampleRate), plan.blockSize);
+        instances.back()->start(static_cast<float>(sampleRate) * static_cast<float>(plan.oversample),
+                                plan.blockSize * plan.oversample);
     }
 
     WriterSettings settings;
@@ -177,7 +179,7 @@ JobResult renderFile(const Job& job, const RenderPlan& plan, const JobProgress& 
         if (stopsignals::received() != 0) return false;
         if (progress) progress(done, expected, sampleRate);
         return true;
-    });
+    }, plan.oversample);
     for (auto& instance : instances) instance->stop();
     if (int signal = stopsignals::received()) throw interruptedError(signal);
     if (reader) reader->checkStream();

@@ -19,6 +19,7 @@ struct RenderPlan {
     SampleFormat format = SampleFormat::Same;
     bool dither = true;
     int blockSize = 512;
+    int oversample = 1;
     EncoderSettings encoder;
     bool keepTimes = false;
     RawLayout rawInput;         // format 0: inputs have headers

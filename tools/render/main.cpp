@@ -83,6 +83,7 @@ int run(const Options& options) {
     plan.format = options.format;
     plan.dither = options.dither;
     plan.blockSize = options.blockSize;
+    plan.oversample = options.oversample;
     plan.encoder = EncoderSettings{options.compression, options.quality, options.bitrate};
     if (!options.encoding.empty()) {
         const int samples = rawSubtype(options.encoding, options.bits);

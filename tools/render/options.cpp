@@ -35,6 +35,7 @@ struct OptionUse {
 constexpr OptionUse kOptionUses[] = {
     {"--plugin", kAudio | kList},
     {"--block", kAudio},
+    {"--oversample", kAudio},
     {"--format", kAudio},
     {"--type", kAudio},
     {"--no-dither", kAudio},
@@ -281,6 +282,12 @@ Options parseOptions(int argc, const char* const* argv) {
             std::string setting = value();
             if (setting.find('=') == std::string::npos) usageError("--set: expected NAME=VALUE, got '" + setting + "'");
             options.settings.push_back(setting);
+        } else if (name == "--oversample") {
+            note("--oversample");
+            const int factor = parseWholeNumber("--oversample", value(), 16);
+            if (factor != 1 && factor != 2 && factor != 4 && factor != 8 && factor != 16)
+                usageError("--oversample is 1, 2, 4, 8 or 16, got " + std::to_string(factor));
+            options.oversample = factor;
         } else if (name == "--block") {
             note("--block");
             options.blockSize = parseWholeNumber("--block", value(), kLargestBlock);
@@ -495,6 +502,11 @@ Editor picture:
 
 Host:
   --block N             Block size in sample frames (1-65536, default 512).
+  --oversample N        Run the plug-in at N times the file's rate (2, 4, 8
+                        or 16), the file resampled up and back down with
+                        libsoxr at its very-high quality: a shaper's
+                        harmonics above the audio band then no longer fold
+                        back into it. The output is aligned with the input.
   --plugin PATH         The plug-in library (default: ORv_Varnox.so beside
                         this program); a bare file name is in the current
                         folder.

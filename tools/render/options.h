@@ -22,6 +22,7 @@ struct Options {
     std::optional<std::string> program;  // number or name
     std::vector<std::string> settings;   // "NAME=VALUE", applied in order after the program
     int blockSize = 512;
+    int oversample = 1;  // the plug-in runs at this multiple of the file's rate
     SampleFormat format = SampleFormat::Same;
     std::string type;  // --type: output type name, empty: from the output's name
     bool dither = true;
