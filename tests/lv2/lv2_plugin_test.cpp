@@ -240,9 +240,11 @@ TEST(Lv2Plugin, RunAllocatesNothing) {
     PluginRun run;
     run.run(in, &out, 0, 512);
     const std::uint64_t before = allocations::onThisThread();
+    const int32_t oversampling = portOfKind(PortKind::kControl, ParamKind::kOversampling);
     for (int32_t at = 512; at + 700 < kFrames; at += 700) {
         run.control(kDrive) = static_cast<float>(at % 100);
         run.control(kBoost) = static_cast<float>(at % 2);
+        run.port(oversampling) = static_cast<float>(at % 5);
         run.run(in, &out, at, 700);
     }
     EXPECT_EQ(allocations::onThisThread(), before);
