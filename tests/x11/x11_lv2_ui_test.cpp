@@ -79,8 +79,13 @@ public:
     /// input's value.
     void sendProgram(int32_t program) {
         for (int32_t p = 0; p < kPortCount; ++p) {
-            if (kPorts[p].kind == PortKind::kControl) send(p, portValue(*kPorts[p].row, factoryRaw(program, kPorts[p].parameter)));
-            if (kPorts[p].kind == PortKind::kEnabled) send(p, 1.0f);
+            const Port& port = kPorts[p];
+            if (port.kind == PortKind::kControl) {
+                // A face row (oversampling) keeps its default: presets leave it alone.
+                const float raw = port.parameter >= 0 ? factoryRaw(program, port.parameter) : port.row->defaultRaw;
+                send(p, portValue(*port.row, raw));
+            }
+            if (port.kind == PortKind::kEnabled) send(p, 1.0f);
         }
     }
     void send(int32_t port, float value) {
