@@ -155,13 +155,15 @@ void EffectCore::releaseOversampling() {
 void EffectCore::rememberDry(const float* const* inputs, int32_t frames) {
     const auto size = static_cast<int32_t>(dryDelay[0].size());
     if (size == 0) return;
+    // Only the last `size` frames stay in the ring: copied in at most two pieces.
+    const int32_t kept = std::min(frames, size);
+    const auto start = static_cast<int32_t>((dryPosition + static_cast<int64_t>(frames - kept)) % size);
+    const int32_t first = std::min(kept, size - start);
     for (int32_t ch = 0; ch < 2; ++ch) {
         if (!inputs[ch]) continue;
-        int32_t position = dryPosition;
-        for (int32_t i = 0; i < frames; ++i) {
-            dryDelay[ch][static_cast<std::size_t>(position)] = inputs[ch][i];
-            position = position + 1 == size ? 0 : position + 1;
-        }
+        const float* from = inputs[ch] + (frames - kept);
+        std::copy_n(from, first, dryDelay[ch].data() + start);
+        std::copy_n(from + first, kept - first, dryDelay[ch].data());
     }
     dryPosition = static_cast<int32_t>((dryPosition + static_cast<int64_t>(frames)) % size);
 }
