@@ -226,13 +226,16 @@ void EffectCore::processBlock(const Routing& routing, const float* const* inputs
 
     DenormalGuard denormalGuard;
     if (oversamplingOffered) {
-        // Before any output is written: the outputs may be the inputs.
-        rememberDry(inputs, sampleFrames);
         const int32_t factor = oversamplingFactor;
         if (factor != runningFactor) {
             oversampler.setFactor(factor);
             runningFactor = factor;
+            // The bypass's delay starts from silence too, not from long-gone input.
+            for (auto& delay : dryDelay) std::fill(delay.begin(), delay.end(), 0.0f);
         }
+        // Without delay there is nothing for the bypass to catch up on. Before
+        // any output is written: the outputs may be the inputs.
+        if (runningFactor > 1) rememberDry(inputs, sampleFrames);
     }
     float* work[2] = {workBuffers[0].get(), workBuffers[1].get()};
     const bool use[2] = {routing.processLeft, routing.processRight};
