@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 enum ParamIndex : int32_t {
@@ -72,6 +73,15 @@ constexpr ParamRow kBypassRow{kBypassId, "Bypass", "", 1, 0.0f, ParamKind::kBypa
 constexpr ParamRow kProgramRow{
     kProgramId, "Program", "", kProgramCount - 1, 0.0f, ParamKind::kProgram, Shown::kProgramName, kReadoutNone};
 constexpr std::array<ParamRow, 2> kFaceParameters = {kBypassRow, kProgramRow};
+
+/// Every parameter a face other than VST 2 lists: the effect's own, then the
+/// face parameters, in this order.
+constexpr int32_t kListedCount = kParamCount + static_cast<int32_t>(kFaceParameters.size());
+/// The row at `index` of that list, 0..kListedCount - 1.
+constexpr const ParamRow& listedParameter(int32_t index) {
+    return index < kParamCount ? kParameters[static_cast<std::size_t>(index)]
+                               : kFaceParameters[static_cast<std::size_t>(index - kParamCount)];
+}
 
 constexpr bool isParameter(int32_t index) { return index >= 0 && index < kParamCount; }
 constexpr bool isProgram(int32_t index) { return index >= 0 && index < kProgramCount; }
