@@ -209,7 +209,7 @@ Plugin::Plugin(const clap_host_t* clapHost) : host(clapHost), editor(new (std::n
     plugin.deactivate = [](const clap_plugin_t* p) { self(p).deactivate(); };
     plugin.start_processing = [](const clap_plugin_t*) { return true; };
     plugin.stop_processing = [](const clap_plugin_t*) {};
-    plugin.reset = [](const clap_plugin_t*) {};
+    plugin.reset = [](const clap_plugin_t* p) { self(p).effect.resetStages(); };
     plugin.process = [](const clap_plugin_t* p, const clap_process_t* block) {
         return block ? self(p).process(*block) : CLAP_PROCESS_ERROR;
     };

@@ -95,6 +95,14 @@ TEST_F(ClapTest, ActivateDeactivateCycles) {
         }
         plugin.deactivate();
     }
+    // A reset between blocks starts the stages afresh, as an activation does.
+    ASSERT_TRUE(plugin.activate(44100.0, 512));
+    plugin.process(in.data(), in.data(), outL.data(), outR.data(), 512);
+    plugin->reset(plugin.get());
+    plugin.process(in.data(), in.data(), outL.data(), outR.data(), 512);
+    EXPECT_EQ(outL, first);
+    plugin.deactivate();
+
     // Not active, nothing is processed.
     EXPECT_EQ(plugin.process(in.data(), in.data(), outL.data(), outR.data(), 512), CLAP_PROCESS_ERROR);
 }
