@@ -61,8 +61,13 @@ bool Plugin::guiSetParent(const clap_window_t& parent) {
 }
 
 bool Plugin::openEditor(void* parent) {
-    byRunLoop = hostTimers && hostTimers->register_timer && hostTimers->unregister_timer && hostDescriptors &&
-                hostDescriptors->register_fd && hostDescriptors->unregister_fd;
+    const bool offered = hostTimers && hostTimers->register_timer && hostTimers->unregister_timer &&
+                         hostDescriptors && hostDescriptors->register_fd && hostDescriptors->unregister_fd;
+    return openWindowIn(parent, offered);
+}
+
+bool Plugin::openWindowIn(void* parent, bool drivenByHost) {
+    byRunLoop = drivenByHost;
     bool opened;
     {
         const uilock::Guard guard;
@@ -76,7 +81,12 @@ bool Plugin::openEditor(void* parent) {
     }
     if (!opened) return false;
     parentWindow = parent;
-    if (byRunLoop) connectRunLoop();
+    if (byRunLoop && !connectRunLoop()) {
+        // A window without a thread of its own that the host will not tick
+        // or feed would stand still: it runs on its own instead.
+        closeEditor();
+        return openWindowIn(parent, false);
+    }
     return true;
 }
 
@@ -91,11 +101,12 @@ void Plugin::closeEditor() {
     closeAllEdits();
 }
 
-void Plugin::connectRunLoop() {
+bool Plugin::connectRunLoop() {
     const int firstTick = runloop::fireDueTimers(window);
     scheduleTimer(firstTick >= 0 ? firstTick : kFirstTimerMilliseconds);
     const int fd = runloop::eventDescriptor(window);
     if (fd >= 0 && hostDescriptors->register_fd(host, fd, CLAP_POSIX_FD_READ | CLAP_POSIX_FD_ERROR)) watchedDescriptor = fd;
+    return timerId != CLAP_INVALID_ID && (fd < 0 || watchedDescriptor == fd);
 }
 
 void Plugin::disconnectRunLoop() {

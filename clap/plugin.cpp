@@ -232,7 +232,6 @@ bool Plugin::init() {
     if (!editor) return false;
     const auto ask = [this](const char* id) { return host && host->get_extension ? host->get_extension(host, id) : nullptr; };
     hostParams = static_cast<const clap_host_params_t*>(ask(CLAP_EXT_PARAMS));
-    hostState = static_cast<const clap_host_state_t*>(ask(CLAP_EXT_STATE));
     hostTimers = static_cast<const clap_host_timer_support_t*>(ask(CLAP_EXT_TIMER_SUPPORT));
     hostDescriptors = static_cast<const clap_host_posix_fd_support_t*>(ask(CLAP_EXT_POSIX_FD_SUPPORT));
     return true;

@@ -118,15 +118,16 @@ private:
 
     // The editor's window, on the host's run loop or on its own thread.
     bool openEditor(void* parent);
+    bool openWindowIn(void* parent, bool drivenByHost);
     void closeEditor();
-    void connectRunLoop();
+    /// False when the host refused the timer or the descriptor.
+    bool connectRunLoop();
     void disconnectRunLoop();
     void scheduleTimer(int milliseconds);
 
     clap_plugin_t plugin;
     const clap_host_t* host;
     const clap_host_params_t* hostParams = nullptr;
-    const clap_host_state_t* hostState = nullptr;
     const clap_host_timer_support_t* hostTimers = nullptr;
     const clap_host_posix_fd_support_t* hostDescriptors = nullptr;
 

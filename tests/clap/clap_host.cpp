@@ -128,7 +128,7 @@ struct HostCalls {
         [](const clap_host_t* h, uint32_t period, clap_id* id) {
             Host& host = hostOf(h);
             host.mainThreadOnly("timer-support.register_timer");
-            if (!id || period == 0) return false;
+            if (!id || period == 0 || host.refuseTimers) return false;
             *id = host.nextTimer++;
             host.timers.push_back({*id, period});
             return true;

@@ -76,6 +76,7 @@ public:
     // Which extensions the plug-in is offered.
     bool offerTimers = true;
     bool offerDescriptors = true;
+    bool refuseTimers = false;  // offered, but every registration fails
 
     // What the plug-in asked for.
     std::atomic<int> flushRequests{0};

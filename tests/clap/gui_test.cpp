@@ -187,6 +187,26 @@ TEST_F(ClapEditor, WithoutTheHostsLoopTheWindowTicksOnItsOwn) {
     EXPECT_TRUE(xhost->children(window).empty());
 }
 
+// A host that offers timers but refuses to register one: rather than a
+// window nobody ticks, the editor runs on its own thread after all.
+TEST_F(ClapEditor, ATimerRefusedLeavesTheWindowToItself) {
+    host.refuseTimers = true;
+    makePlugin();
+    const clap_plugin_t* p = plugin->get();
+    ASSERT_TRUE(gui->create(p, CLAP_WINDOW_API_X11, false));
+    ASSERT_TRUE(gui->set_scale(p, 1.0));
+    const std::size_t threadsBefore = threadCount();
+    ASSERT_TRUE(attach());
+    EXPECT_EQ(threadCount(), threadsBefore + 1) << "the window's own event thread";
+    EXPECT_TRUE(host.descriptors.empty()) << "nothing left registered";
+    EXPECT_EQ(xhost->children(window).size(), 1u);
+    const softwin::Image expected = softwareFrame(EffectState{});
+    softwin::Image seen;
+    EXPECT_TRUE(waitFor([&] { return (seen = xhost->capture(window, kEditorWidth, kEditorHeight)) == expected; }, 15s))
+        << difference(seen, expected);
+    gui->destroy(p);
+}
+
 // The host's thread check itself: a main-thread call from another thread is
 // caught (and then forgiven, so this test passes).
 TEST_F(ClapTest, ThreadCheckCatchesCallsFromOtherThreads) {
