@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "clap/factory.h"
+#include "clap/presets.h"
 
 #if defined(_WIN32)
 #include "host/effect_base.h"
@@ -20,7 +21,12 @@ const clap_plugin_entry_t clap_entry = {
     [](const char*) { return true; },
     [] {},
     [](const char* id) -> const void* {
-        return id && std::strcmp(id, CLAP_PLUGIN_FACTORY_ID) == 0 ? clapface::pluginFactory() : nullptr;
+        if (!id) return nullptr;
+        if (std::strcmp(id, CLAP_PLUGIN_FACTORY_ID) == 0) return clapface::pluginFactory();
+        if (std::strcmp(id, CLAP_PRESET_DISCOVERY_FACTORY_ID) == 0 ||
+            std::strcmp(id, CLAP_PRESET_DISCOVERY_FACTORY_ID_COMPAT) == 0)
+            return clapface::presetDiscoveryFactory();
+        return nullptr;
     },
 };
 

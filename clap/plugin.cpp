@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "clap/presets.h"
 #include "core/value_text.h"
 #include "editor/skin_editor.h"
 #include "platform/clap/window.h"
@@ -147,6 +148,12 @@ const clap_plugin_gui_t kGui = {
     [](const clap_plugin_t*) { return true; },
 };
 
+const clap_plugin_preset_load_t kPresetLoad = {
+    [](const clap_plugin_t* p, uint32_t kind, const char* location, const char* key) {
+        return self(p).loadPreset(kind, location, key);
+    },
+};
+
 const clap_plugin_timer_support_t kTimerSupport = {
     [](const clap_plugin_t* p, clap_id timer) { self(p).onTimer(timer); },
 };
@@ -232,6 +239,8 @@ bool Plugin::init() {
     if (!editor) return false;
     const auto ask = [this](const char* id) { return host && host->get_extension ? host->get_extension(host, id) : nullptr; };
     hostParams = static_cast<const clap_host_params_t*>(ask(CLAP_EXT_PARAMS));
+    hostPresets = static_cast<const clap_host_preset_load_t*>(ask(CLAP_EXT_PRESET_LOAD));
+    if (!hostPresets) hostPresets = static_cast<const clap_host_preset_load_t*>(ask(CLAP_EXT_PRESET_LOAD_COMPAT));
     hostTimers = static_cast<const clap_host_timer_support_t*>(ask(CLAP_EXT_TIMER_SUPPORT));
     hostDescriptors = static_cast<const clap_host_posix_fd_support_t*>(ask(CLAP_EXT_POSIX_FD_SUPPORT));
     return true;
@@ -247,6 +256,7 @@ const void* Plugin::extension(const char* id) const {
         {CLAP_EXT_LATENCY, &kLatency},        {CLAP_EXT_TAIL, &kTail},      {CLAP_EXT_RENDER, &kRender},
         {CLAP_EXT_GUI, &kGui},                {CLAP_EXT_TIMER_SUPPORT, &kTimerSupport},
         {CLAP_EXT_POSIX_FD_SUPPORT, &kDescriptorSupport},
+        {CLAP_EXT_PRESET_LOAD, &kPresetLoad}, {CLAP_EXT_PRESET_LOAD_COMPAT, &kPresetLoad},
     };
     for (const Offered& entry : offered) {
         if (std::strcmp(entry.id, id) == 0) return entry.table;
@@ -359,10 +369,33 @@ void Plugin::applyEffectValue(int32_t index, double plain) {
 
 bool Plugin::applyProgram(int32_t newProgram) {
     if (!isProgram(newProgram) || newProgram == program) return false;
+    loadProgram(newProgram);
+    return true;
+}
+
+void Plugin::loadProgram(int32_t newProgram) {
     program = newProgram;
     const int32_t place = facePlaceOf(ParamKind::kProgram);
     if (place >= 0) face[static_cast<std::size_t>(place)] = static_cast<float>(newProgram);
     effect.loadProgram(newProgram);
+}
+
+bool Plugin::loadPreset(uint32_t locationKind, const char* location, const char* loadKey) {
+    const std::optional<int32_t> found = programOfPreset(locationKind, location, loadKey);
+    if (!found) {
+        if (hostPresets && hostPresets->on_error)
+            hostPresets->on_error(host, locationKind, location, loadKey, 0, "no such factory program");
+        return false;
+    }
+    // A preset is factory content: it loads as the factory made it, also
+    // over the program it already is, whatever was set in its record since
+    // (the program parameter keeps the records' edits, as VST 2 and VST 3 do).
+    const std::array<ProgramRecord, kProgramCount> factory = factoryRecords();
+    const auto record = static_cast<std::size_t>(*found);
+    for (std::size_t i = 0; i < kParamCount; ++i) effect.programs[record].value[i] = factory[record].value[i];
+    loadProgram(*found);
+    if (hostParams && hostParams->rescan) hostParams->rescan(host, CLAP_PARAM_RESCAN_VALUES);
+    if (hostPresets && hostPresets->loaded) hostPresets->loaded(host, locationKind, location, loadKey);
     return true;
 }
 

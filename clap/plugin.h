@@ -17,6 +17,7 @@
 #include "core/effect_core.h"
 #include "core/saved_state.h"
 #include "platform/clap/extensions.h"
+#include "platform/clap/presets.h"
 #include "platform/win32.h"
 #include "util/relaxed.h"
 
@@ -82,6 +83,9 @@ public:
     bool save(const clap_ostream_t& stream) const;
     bool load(const clap_istream_t& stream);
 
+    // preset-load: a factory program by its preset's location and key.
+    bool loadPreset(uint32_t locationKind, const char* location, const char* loadKey);
+
     // gui
     bool guiCreate(const char* api, bool floating);
     void guiDestroy();
@@ -107,6 +111,7 @@ private:
     void applyEffectValue(int32_t index, double plain);
     /// Loads a program unless it is the current one; true when it did.
     bool applyProgram(int32_t newProgram);
+    void loadProgram(int32_t newProgram);
     /// Tells the host the values a program change set.
     void reportProgramValues(const clap_output_events_t* out, uint32_t time);
     void applyInputEvents(const clap_input_events_t* in, const clap_output_events_t* out, uint32_t frames,
@@ -128,6 +133,7 @@ private:
     clap_plugin_t plugin;
     const clap_host_t* host;
     const clap_host_params_t* hostParams = nullptr;
+    const clap_host_preset_load_t* hostPresets = nullptr;
     const clap_host_timer_support_t* hostTimers = nullptr;
     const clap_host_posix_fd_support_t* hostDescriptors = nullptr;
 

@@ -103,6 +103,7 @@ struct HostCalls {
         if (std::strcmp(id, CLAP_EXT_PARAMS) == 0) return &params;
         if (std::strcmp(id, CLAP_EXT_STATE) == 0) return &state;
         if (std::strcmp(id, CLAP_EXT_THREAD_CHECK) == 0) return &threadCheck;
+        if (std::strcmp(id, CLAP_EXT_PRESET_LOAD) == 0) return &presetLoad;
         if (std::strcmp(id, CLAP_EXT_TIMER_SUPPORT) == 0 && host.offerTimers) return &timers;
         if (std::strcmp(id, CLAP_EXT_POSIX_FD_SUPPORT) == 0 && host.offerDescriptors) return &descriptors;
         return nullptr;
@@ -123,6 +124,16 @@ struct HostCalls {
     static constexpr clap_host_thread_check_t threadCheck = {
         [](const clap_host_t* h) { return std::this_thread::get_id() == hostOf(h).main; },
         [](const clap_host_t* h) { return std::this_thread::get_id() != hostOf(h).main; },
+    };
+    static constexpr clap_host_preset_load_t presetLoad = {
+        [](const clap_host_t* h, uint32_t, const char*, const char* key, int32_t, const char*) {
+            hostOf(h).mainThreadOnly("preset-load.on_error");
+            hostOf(h).presetErrors.push_back(key ? key : "(null)");
+        },
+        [](const clap_host_t* h, uint32_t, const char*, const char* key) {
+            hostOf(h).mainThreadOnly("preset-load.loaded");
+            hostOf(h).presetsLoaded.push_back(key ? key : "(null)");
+        },
     };
     static constexpr clap_host_timer_support_t timers = {
         [](const clap_host_t* h, uint32_t period, clap_id* id) {

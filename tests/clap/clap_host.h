@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/clap/extensions.h"
+#include "platform/clap/presets.h"
 #include "platform/vst2.h"
 
 namespace claphost {
@@ -81,6 +82,7 @@ public:
     // What the plug-in asked for.
     std::atomic<int> flushRequests{0};
     std::atomic<int> rescans{0};
+    std::vector<std::string> presetsLoaded, presetErrors;  // load keys
     std::vector<std::string> violations;  // main-thread calls from another thread
     std::mutex violationsLock;
 
