@@ -13,9 +13,11 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "core/coefficients.h"
 #include "core/display_state.h"
+#include "core/oversampler.h"
 #include "core/parameters.h"
 #include "core/programs.h"
 #include "core/routing.h"
@@ -107,6 +109,24 @@ public:
     void processBlock(const Routing& routing, const float* const* inputs, float* const* outputs,
                       int32_t frames, bool accumulate);
 
+    // --- Oversampling (faces that offer it; the VST 2 face does not)
+
+    /// Makes the next switch-ons take the buffers that oversampling and the
+    /// matching bypass delay need.
+    void offerOversampling() { oversamplingOffered = true; }
+    /// 1 (off), 2, 4, 8 or 16 (anything else is 1, as is any factor while
+    /// not offered). The drive stages run at that multiple of the rate with
+    /// envelope rates derived for it; the change reaches the audio at the
+    /// next block, the filters starting from silence.
+    void setOversampling(int32_t factor);
+    int32_t oversampling() const { return oversamplingFactor; }
+    /// The delay the chosen factor adds, in samples at the host's rate.
+    int32_t latency() const { return Oversampler::latencyFor(oversamplingFactor); }
+    /// A bypassed block: each input to its output, delayed by latency() so
+    /// that switching the bypass does not shift the signal in time. A null
+    /// output is skipped. Allocates nothing.
+    void bypassBlock(const float* const* inputs, float* const* outputs, int32_t frames);
+
     float rateScaleValue() const { return rateScale; }
     const StageState& stage(int32_t index) const { return stageStates[index]; }
     const ProgramRecord& program(int32_t index) const { return programs[index]; }
@@ -118,6 +138,12 @@ public:
 private:
     void publishCoefficients();
     void writeReadoutValue(int32_t kind);
+    /// The work chunk through the drive stages, at the oversampling factor.
+    void runDriveStages(const StagePlan& plan, const StageCoefficients& coefficients, const bool* use,
+                        int32_t count);
+    /// Keeps the last inputs for bypassBlock's delay.
+    void rememberDry(const float* const* inputs, int32_t frames);
+    void releaseOversampling();
 
     // Bumped after every change of a raw value.
     std::atomic<uint32_t> changes{0};
@@ -127,4 +153,13 @@ private:
     int32_t workAllocated = 0;
     std::array<std::unique_ptr<float[]>, 2> workBuffers;
     int32_t workCapacity = 0;  // samples per work buffer usable by a block
+
+    float baseRate = 44100.0f;
+    bool oversamplingOffered = false;
+    Relaxed<int32_t> oversamplingFactor{1};
+    int32_t runningFactor = 1;  // the audio thread's: what the filters were cleared for
+    Oversampler oversampler;
+    std::array<std::unique_ptr<float[]>, 2> upBuffers;  // a chunk at the top rate
+    std::array<std::vector<float>, 2> dryDelay;       // ring buffers for bypassBlock
+    int32_t dryPosition = 0;
 };

@@ -54,6 +54,18 @@ inline Lanes capAbove(Lanes limit, Lanes x) { return {_mm_min_ps(limit.v, x.v)};
 inline Lanes capBelow(Lanes limit, Lanes x) { return {_mm_max_ps(limit.v, x.v)}; }
 /// a > b ? a : b, lane by lane
 inline Lanes larger(Lanes a, Lanes b) { return {_mm_max_ps(a.v, b.v)}; }
+/// p[0..7] = e0 o0 e1 o1 e2 o2 e3 o3.
+inline void storeInterleaved(float* p, Lanes even, Lanes odd) {
+    _mm_storeu_ps(p, _mm_unpacklo_ps(even.v, odd.v));
+    _mm_storeu_ps(p + 4, _mm_unpackhi_ps(even.v, odd.v));
+}
+/// The even and the odd ones of p[0..7].
+inline void loadDeinterleaved(const float* p, Lanes& even, Lanes& odd) {
+    const __m128 a = _mm_loadu_ps(p);
+    const __m128 b = _mm_loadu_ps(p + 4);
+    even.v = _mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0));
+    odd.v = _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1));
+}
 
 #else
 #include <cstring>
@@ -148,4 +160,17 @@ inline Lanes capBelow(Lanes limit, Lanes x) {
 inline Lanes larger(Lanes a, Lanes b) {
     return lanes_detail::map(a, b, [](float x, float y) { return x > y ? x : y; });
 }
+inline void storeInterleaved(float* p, Lanes even, Lanes odd) {
+    for (int i = 0; i < 4; ++i) {
+        p[2 * i] = even.v[i];
+        p[2 * i + 1] = odd.v[i];
+    }
+}
+inline void loadDeinterleaved(const float* p, Lanes& even, Lanes& odd) {
+    for (int i = 0; i < 4; ++i) {
+        even.v[i] = p[2 * i];
+        odd.v[i] = p[2 * i + 1];
+    }
+}
+
 #endif

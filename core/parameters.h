@@ -26,6 +26,7 @@ enum class ParamKind {
     kSwitch,   // off or on
     kBypass,   // a face's bypass switch
     kProgram,  // a face's program list: the value is a program number
+    kOversampling,  // a face's choice of oversampling: the value n means 2^n times
 };
 
 // How a value reads.
@@ -34,6 +35,7 @@ enum class Shown {
     kPercent,   // the step as a percent of the travel
     kOnOff,
     kProgramName,
+    kFactor,  // "Off", "2x", "4x", ...
 };
 
 struct ParamRow {
@@ -72,7 +74,17 @@ constexpr int32_t kProgramCount = 10;
 constexpr ParamRow kBypassRow{kBypassId, "Bypass", "", 1, 0.0f, ParamKind::kBypass, Shown::kOnOff, kReadoutNone};
 constexpr ParamRow kProgramRow{
     kProgramId, "Program", "", kProgramCount - 1, 0.0f, ParamKind::kProgram, Shown::kProgramName, kReadoutNone};
-constexpr std::array<ParamRow, 2> kFaceParameters = {kBypassRow, kProgramRow};
+// Oversampling: Off, 2x, 4x, 8x, 16x. A face that offers it (not VST 2)
+// reports the latency it adds.
+constexpr uint32_t kOversamplingId = 8;
+constexpr ParamRow kOversamplingRow{
+    kOversamplingId, "Oversampling", "", 4, 0.0f, ParamKind::kOversampling, Shown::kFactor, kReadoutNone};
+constexpr std::array<ParamRow, 3> kFaceParameters = {kBypassRow, kProgramRow, kOversamplingRow};
+
+/// The oversampling factor of the Oversampling row's step: 1, 2, 4, 8, 16.
+constexpr int32_t oversamplingFactorOf(float raw) {
+    return raw >= 1.0f && raw <= 4.0f ? 1 << static_cast<int32_t>(raw) : 1;
+}
 
 /// Every parameter a face other than VST 2 lists: the effect's own, then the
 /// face parameters, in this order.

@@ -14,6 +14,9 @@ constexpr int32_t kSpareFrames = 600;
 constexpr float kMaxRateScale = 10.0f;
 // Work buffers are capped; longer blocks are processed in chunks.
 constexpr int32_t kMaxWorkFrames = 1 << 16;
+// Oversampled, a chunk goes through the drive stages in pieces of this many
+// frames, so the top-rate buffers stay small whatever the block size.
+constexpr int32_t kOversampledFrames = 1024;
 
 struct GainPass {
     float peak;    // largest gained magnitude
@@ -70,10 +73,22 @@ float rateScaleFor(float rate, float previous) {
 }
 }  // namespace
 
-void EffectCore::setSampleRate(float rate) { rateScale = rateScaleFor(rate, rateScale); }
+void EffectCore::setSampleRate(float rate) {
+    if (rate > 0.0f && std::isfinite(rate)) baseRate = rate;
+    rateScale = rateScaleFor(rate * static_cast<float>(oversamplingFactor.load()), rateScale);
+}
+
+void EffectCore::setOversampling(int32_t factor) {
+    const int32_t chosen = oversamplingOffered && Oversampler::isFactor(factor) ? factor : 1;
+    oversamplingFactor = chosen;
+    rateScale = rateScaleFor(baseRate * static_cast<float>(chosen), rateScale);
+    // A derivation under way read the old rate: it must go again.
+    changes.fetch_add(1, std::memory_order_seq_cst);
+    publishCoefficients();
+}
 
 bool EffectCore::switchOn(float sampleRate, int32_t blockSize) {
-    rateScale = rateScaleFor(sampleRate, rateScale);
+    setSampleRate(sampleRate);
 
     // A second switch-on without a switch-off releases the earlier buffers.
     workAllocated = 0;
@@ -84,7 +99,21 @@ bool EffectCore::switchOn(float sampleRate, int32_t blockSize) {
         buffer.reset(new (std::nothrow) float[capacity + 1]);
         if (buffer) std::fill_n(buffer.get(), capacity, 0.0f);
     }
-    const bool allocated = workBuffers[0] && workBuffers[1];
+    bool allocated = workBuffers[0] && workBuffers[1];
+    if (allocated && oversamplingOffered) {
+        const std::size_t top = static_cast<std::size_t>(kOversampledFrames) * Oversampler::kMaxFactor;
+        for (auto& buffer : upBuffers) buffer.reset(new (std::nothrow) float[top]);
+        allocated = upBuffers[0] && upBuffers[1] && oversampler.allocate(kOversampledFrames);
+        try {
+            for (auto& delay : dryDelay)
+                delay.assign(static_cast<std::size_t>(Oversampler::latencyFor(Oversampler::kMaxFactor)) + 1, 0.0f);
+        } catch (const std::bad_alloc&) {
+            allocated = false;
+        }
+        runningFactor = oversamplingFactor;
+        oversampler.setFactor(runningFactor);
+        dryPosition = 0;
+    }
     if (allocated) {
         workAllocated = 1;
         workCapacity = capacity;
@@ -92,6 +121,8 @@ bool EffectCore::switchOn(float sampleRate, int32_t blockSize) {
         workBuffers[0].reset();
         workBuffers[1].reset();
         workCapacity = 0;
+        workAllocated = 0;
+        releaseOversampling();
     }
 
     updateReadout(kReadoutNone, 0);
@@ -118,7 +149,82 @@ void EffectCore::switchOff() {
         workAllocated = 0;
         workCapacity = 0;
     }
+    releaseOversampling();
     mainsOn = 0;
+}
+
+void EffectCore::releaseOversampling() {
+    for (auto& buffer : upBuffers) buffer.reset();
+    for (auto& delay : dryDelay) delay = {};
+    oversampler.release();
+}
+
+void EffectCore::rememberDry(const float* const* inputs, int32_t frames) {
+    const auto size = static_cast<int32_t>(dryDelay[0].size());
+    if (size == 0) return;
+    for (int32_t ch = 0; ch < 2; ++ch) {
+        if (!inputs[ch]) continue;
+        int32_t position = dryPosition;
+        for (int32_t i = 0; i < frames; ++i) {
+            dryDelay[ch][static_cast<std::size_t>(position)] = inputs[ch][i];
+            position = position + 1 == size ? 0 : position + 1;
+        }
+    }
+    dryPosition = static_cast<int32_t>((dryPosition + static_cast<int64_t>(frames)) % size);
+}
+
+void EffectCore::bypassBlock(const float* const* inputs, float* const* outputs, int32_t frames) {
+    const auto size = static_cast<int32_t>(dryDelay[0].size());
+    if (size == 0) {
+        for (int32_t ch = 0; ch < 2; ++ch) {
+            if (!outputs[ch]) continue;
+            if (!inputs[ch]) {
+                std::fill_n(outputs[ch], frames, 0.0f);
+            } else if (outputs[ch] != inputs[ch]) {
+                std::copy_n(inputs[ch], frames, outputs[ch]);
+            }
+        }
+        return;
+    }
+    const int32_t delay = std::min(latency(), size - 1);
+    int32_t position = dryPosition;
+    for (int32_t i = 0; i < frames; ++i) {
+        // Both inputs are read before either output is written: buffers may be shared.
+        const float in[2] = {inputs[0] ? inputs[0][i] : 0.0f, inputs[1] ? inputs[1][i] : 0.0f};
+        const int32_t from = position - delay < 0 ? position - delay + size : position - delay;
+        for (int32_t ch = 0; ch < 2; ++ch) {
+            std::vector<float>& ring = dryDelay[ch];
+            ring[static_cast<std::size_t>(position)] = in[ch];
+            if (outputs[ch]) outputs[ch][i] = ring[static_cast<std::size_t>(from)];
+        }
+        position = position + 1 == size ? 0 : position + 1;
+    }
+    dryPosition = position;
+}
+
+void EffectCore::runDriveStages(const StagePlan& plan, const StageCoefficients& coefficients, const bool* use,
+                                int32_t count) {
+    float* work[2] = {workBuffers[0].get(), workBuffers[1].get()};
+    if (runningFactor == 1) {
+        runStages(stageStates.data(), work[0], work[1], count, plan, coefficients);
+        return;
+    }
+    const int32_t factor = runningFactor;
+    float* up[2] = {upBuffers[0].get(), upBuffers[1].get()};
+    for (int32_t at = 0; at < count; at += kOversampledFrames) {
+        const int32_t n = std::min(count - at, kOversampledFrames);
+        for (int32_t ch = 0; ch < 2; ++ch) {
+            if (use[ch]) {
+                oversampler.up(ch, work[ch] + at, up[ch], n);
+            } else {
+                std::fill_n(up[ch], n * factor, 0.0f);
+            }
+        }
+        runStages(stageStates.data(), up[0], up[1], n * factor, plan, coefficients);
+        for (int32_t ch = 0; ch < 2; ++ch) {
+            if (use[ch]) oversampler.down(ch, up[ch], work[ch] + at, n);
+        }
+    }
 }
 
 void EffectCore::processBlock(const Routing& routing, const float* const* inputs, float* const* outputs,
@@ -126,6 +232,15 @@ void EffectCore::processBlock(const Routing& routing, const float* const* inputs
     if (mainsOn != 1) return;
 
     DenormalGuard denormalGuard;
+    if (oversamplingOffered) {
+        // Before any output is written: the outputs may be the inputs.
+        rememberDry(inputs, sampleFrames);
+        const int32_t factor = oversamplingFactor;
+        if (factor != runningFactor) {
+            oversampler.setFactor(factor);
+            runningFactor = factor;
+        }
+    }
     float* work[2] = {workBuffers[0].get(), workBuffers[1].get()};
     const bool use[2] = {routing.processLeft, routing.processRight};
     Relaxed<float>* peak[2] = {&display.peakLeft, &display.peakRight};
@@ -153,7 +268,7 @@ void EffectCore::processBlock(const Routing& routing, const float* const* inputs
                 std::fill_n(work[ch], count, 0.0f);
             }
         }
-        runStages(stageStates.data(), work[0], work[1], count, plan, coefficients);
+        runDriveStages(plan, coefficients, use, count);
         if (routing.writeLeft) copyOut(outputs[0] + start, left, count, accumulate);
         if (routing.writeRight) copyOut(outputs[1] + start, right, count, accumulate);
     }

@@ -43,6 +43,14 @@ ValueText valueText(const ParamRow& row, float raw, int used) {
             copyInto(text, isProgram(program) ? kFactoryPrograms[program].name : "");
             break;
         }
+        case Shown::kFactor: {
+            static constexpr const char* kFactors[] = {"Off", "2x", "4x", "8x", "16x"};
+            const int32_t factor = oversamplingFactorOf(raw);
+            int32_t step = 0;
+            while ((1 << step) < factor) ++step;
+            copyInto(text, kFactors[step]);
+            break;
+        }
     }
     return text;
 }
@@ -54,7 +62,7 @@ float stepOf(const ParamRow& row, float value) {
 }
 
 float rawFromNormalized(const ParamRow& row, double normalized) {
-    if (row.kind != ParamKind::kBypass && row.kind != ParamKind::kProgram) {
+    if (row.kind == ParamKind::kKnob || row.kind == ParamKind::kSwitch) {
         // Held to 0..1 while a double: a value beyond a float's range has no float.
         const double held = normalized > 0.0 ? (normalized < 1.0 ? normalized : 1.0) : 0.0;
         return stepOf(row, static_cast<float>(held));
@@ -76,6 +84,15 @@ std::optional<float> rawFromText(const ParamRow& row, std::string_view typed) {
         case Shown::kProgramName:
             for (int32_t p = 0; p < kProgramCount; ++p) {
                 if (sameText(text, kFactoryPrograms[p].name)) return static_cast<float>(p);
+            }
+            return std::nullopt;
+        case Shown::kFactor:
+            // "Off", "1", "1x" for none; "8", "8x", "x8" for eight times.
+            for (int32_t step = 0; step <= row.steps; ++step) {
+                const std::string factor = std::to_string(1 << step);
+                if (sameText(text, valueText(row, static_cast<float>(step)).c_str()) || text == factor ||
+                    sameText(text, factor + "x") || sameText(text, "x" + factor))
+                    return static_cast<float>(step);
             }
             return std::nullopt;
         case Shown::kDecibels:

@@ -63,7 +63,8 @@ const Golden& golden() {
 }
 
 TEST(ParameterTable, DescribesEachParameterAsHostsWereTold) {
-    ASSERT_EQ(golden().infos.size(), kParameters.size() + kFaceParameters.size());
+    // Every row but Oversampling, which came after the recording.
+    ASSERT_EQ(golden().infos.size(), kParameters.size() + kFaceParameters.size() - 1);
     for (const Golden::Info& info : golden().infos) {
         const ParamRow* row = parameterWithId(info.id);
         ASSERT_NE(row, nullptr) << info.id;

@@ -32,6 +32,7 @@ double clamped(double normalized) {
 
 Component::Component() : editor(new (std::nothrow) SkinEditor(effect, *this)) {
     for (auto& buffer : silence) buffer.assign(kDefaultSilence, 0.0f);
+    effect.offerOversampling();
 }
 
 Component::~Component() {
@@ -71,6 +72,7 @@ tresult VST3_API Component::initialize(FUnknown* /*context*/) {
 tresult VST3_API Component::terminate() {
     // Hosts that see one object as component and controller may end it twice.
     if (!initialized) return kResultOk;
+    handOverEdits();
     if (active) setActive(false);
     if (editorOwner) editorOwner->removed();
     setComponentHandler(nullptr);
@@ -92,7 +94,7 @@ tresult VST3_API Component::getBusInfo(MediaType type, BusDirection dir, int32 i
     if (type != kAudio || (dir != kInput && dir != kOutput) || index != 0) return kInvalidArgument;
     bus.mediaType = kAudio;
     bus.direction = dir;
-    bus.channelCount = 2;
+    bus.channelCount = dir == kInput ? inputChannels : outputChannels;
     toString128(dir == kInput ? "Input" : "Output", bus.name);
     bus.busType = kMain;
     bus.flags = BusInfo::kDefaultActive;
@@ -124,6 +126,7 @@ SavedState Component::currentState() const {
     for (int32_t i = 0; i < kParamCount; ++i) state[kParameters[i].id] = effect.rawValue[i];
     state[kProgramId] = static_cast<float>(program);
     state[kBypassId] = bypass.load() ? 1.0f : 0.0f;
+    state[kOversamplingId] = oversamplingStep.load();
     return state;
 }
 
@@ -131,6 +134,16 @@ void Component::applyState(const SavedState& state) {
     applyProgram(static_cast<int32_t>(state[kProgramId]));
     for (int32_t i = 0; i < kParamCount; ++i) applyHostValue(i, state[kParameters[i].id] / kRawMaximum[i]);
     bypass = state[kBypassId] == 1.0f;
+    applyOversampling(state[kOversamplingId]);
+}
+
+// The core takes a new factor at once; the host hears of the new latency on
+// its own thread, at its next call (restartComponent is not for the audio thread).
+void Component::applyOversampling(float raw) {
+    const int32_t before = effect.latency();
+    oversamplingStep = raw;
+    effect.setOversampling(oversamplingFactorOf(raw));
+    if (effect.latency() != before) latencyPending = true;
 }
 
 tresult Component::restoreFrom(IBStream* stream) {
@@ -145,40 +158,64 @@ tresult VST3_API Component::setState(IBStream* state) { return restoreFrom(state
 
 tresult VST3_API Component::getState(IBStream* state) {
     if (!state) return kInvalidArgument;
+    handOverEdits();
     return writeState(*state, currentState()) ? kResultOk : kResultFalse;
 }
 
 // --- IAudioProcessor
 
+namespace {
+int32_t channelsOfArrangement(SpeakerArrangement arrangement) {
+    return arrangement == SpeakerArr::kMono ? 1 : arrangement == SpeakerArr::kStereo ? 2 : 0;
+}
+}  // namespace
+
 tresult VST3_API Component::setBusArrangements(SpeakerArrangement* inputs, int32 numIns,
                                                SpeakerArrangement* outputs, int32 numOuts) {
-    // Stereo in, stereo out, nothing else; the buses stay stereo either way.
-    const bool stereo = numIns == 1 && numOuts == 1 && inputs && outputs && inputs[0] == SpeakerArr::kStereo &&
-                        outputs[0] == SpeakerArr::kStereo;
-    return stereo ? kResultTrue : kResultFalse;
+    // Stereo to stereo, mono to mono and mono to stereo; anything else is
+    // refused and the buses stay as they were. Stereo to mono is not offered:
+    // which channel or mix a host wants there is its own choice.
+    if (numIns != 1 || numOuts != 1 || !inputs || !outputs) return kResultFalse;
+    const int32_t in = channelsOfArrangement(inputs[0]);
+    const int32_t out = channelsOfArrangement(outputs[0]);
+    if (in == 0 || out == 0 || in > out) return kResultFalse;
+    inputChannels = in;
+    outputChannels = out;
+    return kResultTrue;
 }
 
 tresult VST3_API Component::getBusArrangement(BusDirection dir, int32 index, SpeakerArrangement& arr) {
     if ((dir != kInput && dir != kOutput) || index != 0) return kInvalidArgument;
-    arr = SpeakerArr::kStereo;
+    arr = (dir == kInput ? inputChannels : outputChannels) == 1 ? SpeakerArr::kMono : SpeakerArr::kStereo;
     return kResultOk;
 }
 
+// 64-bit samples are rounded to 32-bit floats on the way in and the results
+// widened on the way out: the effect's arithmetic is 32-bit whatever the host
+// mixes in, so a 64-bit block gives exactly the 32-bit block's results.
 tresult VST3_API Component::canProcessSampleSize(int32 symbolicSampleSize) {
-    return symbolicSampleSize == kSample32 ? kResultTrue : kResultFalse;
+    return symbolicSampleSize == kSample32 || symbolicSampleSize == kSample64 ? kResultTrue : kResultFalse;
 }
 
-uint32 VST3_API Component::getLatencySamples() { return 0; }
+uint32 VST3_API Component::getLatencySamples() { return static_cast<uint32>(effect.latency()); }
 
 tresult VST3_API Component::setupProcessing(ProcessSetup& setup) {
     if (active) return kResultFalse;
-    if (setup.symbolicSampleSize != kSample32) return kResultFalse;
+    if (canProcessSampleSize(setup.symbolicSampleSize) != kResultTrue) return kResultFalse;
     if (!(setup.sampleRate > 0.0) || setup.maxSamplesPerBlock <= 0) return kInvalidArgument;
     sampleRate = static_cast<float>(setup.sampleRate);
     blockSize = setup.maxSamplesPerBlock;
     effect.setSampleRate(sampleRate);
     const std::size_t frames = std::max<std::size_t>(kDefaultSilence, static_cast<std::size_t>(setup.maxSamplesPerBlock));
     for (auto& buffer : silence) buffer.assign(frames, 0.0f);
+    // Released when the host goes back to 32-bit samples.
+    const std::size_t wideFrames = setup.symbolicSampleSize == kSample64 ? frames : 0;
+    for (auto* buffers : {&wideInput, &wideOutput}) {
+        for (auto& buffer : *buffers) {
+            buffer.assign(wideFrames, 0.0f);
+            buffer.shrink_to_fit();
+        }
+    }
     return kResultOk;
 }
 
@@ -216,7 +253,11 @@ tresult VST3_API Component::getParameterInfo(int32 paramIndex, ParameterInfo& in
 tresult VST3_API Component::getParamStringByValue(ParamID id, ParamValue valueNormalized, String128 string) {
     const ParamRow* row = parameterWithId(id);
     if (!string || !row) return kInvalidArgument;
-    toString128(valueText(*row, rawFromNormalized(*row, valueNormalized)).c_str(), string);
+    handOverEdits();
+    const float raw = rawFromNormalized(*row, valueNormalized);
+    toString128(row->kind == ParamKind::kProgram ? programListName(static_cast<int32_t>(raw))
+                                                 : std::string(valueText(*row, raw).c_str()),
+                string);
     return kResultOk;
 }
 
@@ -224,7 +265,10 @@ tresult VST3_API Component::getParamValueByString(ParamID id, TChar* string, Par
     const std::optional<std::string> typed = fromString128(string);
     const ParamRow* row = parameterWithId(id);
     if (!typed || !row) return kInvalidArgument;
-    const std::optional<float> raw = rawFromText(*row, *typed);
+    std::optional<float> raw = rawFromText(*row, *typed);
+    if (row->kind == ParamKind::kProgram && !raw) {
+        if (const std::optional<int32_t> program = programOfName(*typed)) raw = static_cast<float>(*program);
+    }
     if (!raw) return kResultFalse;
     valueNormalized = static_cast<double>(*raw) / row->steps;
     return kResultOk;
@@ -243,9 +287,13 @@ ParamValue VST3_API Component::plainParamToNormalized(ParamID id, ParamValue pla
 }
 
 ParamValue VST3_API Component::getParamNormalized(ParamID id) {
+    // Hosts ask for values whenever they refresh a display: as near to an
+    // idle call as VST 3 comes.
+    handOverEdits();
     if (isEffectParameter(id)) return effect.normalized(static_cast<int32_t>(id));
     if (id == kBypassId) return bypass.load() ? 1.0 : 0.0;
     if (id == kProgramId) return static_cast<double>(program) / (kProgramCount - 1);
+    if (id == kOversamplingId) return static_cast<double>(oversamplingStep.load()) / kOversamplingRow.steps;
     return 0.0;
 }
 
@@ -263,6 +311,7 @@ bool Component::applyProgram(int32_t newProgram) {
 }
 
 tresult VST3_API Component::setParamNormalized(ParamID id, ParamValue value) {
+    handOverEdits();
     if (isEffectParameter(id)) {
         applyHostValue(static_cast<int32_t>(id), value);
     } else if (id == kBypassId) {
@@ -270,6 +319,9 @@ tresult VST3_API Component::setParamNormalized(ParamID id, ParamValue value) {
     } else if (id == kProgramId) {
         if (applyProgram(static_cast<int32_t>(rawFromNormalized(kProgramRow, value))) && handler)
             handler->restartComponent(kParamValuesChanged);
+    } else if (id == kOversamplingId) {
+        applyOversampling(rawFromNormalized(kOversamplingRow, value));
+        handOverEdits();
     } else {
         return kInvalidArgument;
     }
@@ -277,10 +329,13 @@ tresult VST3_API Component::setParamNormalized(ParamID id, ParamValue value) {
 }
 
 tresult VST3_API Component::setComponentHandler(IComponentHandler* newHandler) {
+    hostThread = std::this_thread::get_id();
     if (newHandler == handler) return kResultOk;
     if (newHandler) newHandler->addRef();
     if (handler) {
-        closeAllEdits();
+        // The old handler hears what is pending and the end of every edit it heard begin.
+        edits.deliver(handler);
+        edits.closeAll(handler);
         handler->release();
     }
     handler = newHandler;
@@ -295,6 +350,9 @@ IPlugView* VST3_API Component::createView(FIDString name) {
 // --- The editor
 
 bool Component::openEditor(void* parent, bool byRunLoop) {
+    // The host attaches the view on its user-interface thread: the editor's
+    // edits are handed over there.
+    hostThread = std::this_thread::get_id();
     const uilock::Guard guard;
     if (!byRunLoop) return editor->openWindow(parent) == 1;
     const runloop::CallerDriven drivenByCaller;
@@ -302,8 +360,12 @@ bool Component::openEditor(void* parent, bool byRunLoop) {
 }
 
 void Component::closeEditor() {
-    const uilock::Guard guard;
-    editor->closeWindow();
+    {
+        const uilock::Guard guard;
+        editor->closeWindow();
+    }
+    // Closing ends a drag the host cut short: the host hears the end now.
+    handOverEdits();
 }
 
 vst3::ViewRect Component::editorSize() const {
@@ -324,31 +386,33 @@ HWND Component::editorWindow() const {
     return editor->isOpen == 1 ? editor->window : nullptr;
 }
 
+void Component::handOverEdits() {
+    if (std::this_thread::get_id() != hostThread.load()) return;
+    edits.deliver(handler);
+    if (handler && latencyPending.exchange(false)) handler->restartComponent(kLatencyChanged);
+}
+
 // The editor's gestures come on the user-interface thread (or, on Linux
 // without the host's run loop, on its window's event thread under the
-// user-interface lock). The change is the editor's own: no readout hold.
+// user-interface lock). The effect follows at once; the host hears of it on
+// its own thread. The change is the editor's own: no readout hold.
 void Component::beginEdit(int32_t index) {
-    if (!isParameter(index) || editing[index]) return;
-    editing[index] = true;
-    if (handler) handler->beginEdit(static_cast<ParamID>(index));
+    if (!isParameter(index)) return;
+    edits.begin(index);
+    handOverEdits();
 }
 
 void Component::performEdit(int32_t index, float raw) {
     if (!isParameter(index)) return;
-    // A handler that came in the middle of a gesture hears it begin here.
-    if (!editing[index]) beginEdit(index);
     effect.setParameter(index, raw / kRawMaximum[index], false, program);
-    if (handler) handler->performEdit(static_cast<ParamID>(index), effect.normalized(index));
+    edits.perform(index, effect.normalized(index));
+    handOverEdits();
 }
 
 void Component::endEdit(int32_t index) {
-    if (!isParameter(index) || !editing[index]) return;
-    editing[index] = false;
-    if (handler) handler->endEdit(static_cast<ParamID>(index));
-}
-
-void Component::closeAllEdits() {
-    for (int32_t i = 0; i < kParamCount; ++i) endEdit(i);
+    if (!isParameter(index)) return;
+    edits.end(index);
+    handOverEdits();
 }
 
 // --- IUnitInfo
@@ -376,7 +440,7 @@ tresult VST3_API Component::getProgramListInfo(int32 listIndex, ProgramListInfo&
 
 tresult VST3_API Component::getProgramName(ProgramListID listId, int32 programIndex, String128 name) {
     if (listId != kProgramListId || !isProgram(programIndex) || !name) return kInvalidArgument;
-    toString128(kFactoryPrograms[programIndex].name, name);
+    toString128(programListName(programIndex), name);
     return kResultOk;
 }
 

@@ -6,6 +6,7 @@
 #include <array>
 #include <atomic>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "core/edit_events.h"
@@ -15,6 +16,7 @@
 #include "platform/vst3/view.h"
 #include "platform/win32.h"
 #include "util/relaxed.h"
+#include "vst3/host_edits.h"
 #include "vst3/parameters.h"
 #include "vst3/state.h"
 
@@ -124,16 +126,17 @@ public:
     void setEditorScale(double factor);
     /// The view that has the editor open, if any; set by the view itself.
     EditorView* editorOwner = nullptr;
+    /// Hands the editor's pending edits to the host, when called on the
+    /// host's user-interface thread (elsewhere it does nothing).
+    void handOverEdits();
 
 private:
     ~Component();
 
-    // The editor's gestures, as the host's edits.
+    // The editor's gestures, as the host's edits (see HostEdits).
     void beginEdit(int32_t index) override;
     void performEdit(int32_t index, float raw) override;
     void endEdit(int32_t index) override;
-    /// Ends every host edit still open (the handler or the editor is going away).
-    void closeAllEdits();
 
     /// A host's value for one of the effect's parameters: set only when it
     /// moves the parameter to another step, so that a host handing back the
@@ -142,20 +145,33 @@ private:
     void applyHostValue(int32_t index, double normalized);
     /// Loads a program unless it is the current one; true when it did.
     bool applyProgram(int32_t program);
+    /// The Oversampling parameter's step: the core's factor, and the host
+    /// told of the new latency on its thread.
+    void applyOversampling(float raw);
     SavedState currentState() const;
     void applyState(const SavedState& state);
     vst3::tresult restoreFrom(vst3::IBStream* stream);
 
-    /// The block's channels as the effect takes them.
+    /// The block's channels as the effect takes them. A mono input bus fills
+    /// both inputs with its one buffer, as a VST 2 host on a mono track does;
+    /// a mono output bus takes the left output only.
     struct Channels {
-        float* in[2];
+        float* in[2];  // the host's, or our silence
         float* out[2];
-        int32_t chunk;  // frames per call: the silence buffers' length when they stand in
+        // 64-bit blocks: the host's buffers (an input null when silent: then
+        // `in` holds our silence), run through the 32-bit path piece by piece.
+        double* in64[2];
+        double* out64[2];
+        bool wide;
+        int32_t chunk;  // frames per call: our buffers' length when they stand in
         bool switchedOn;
     };
     Channels channelsOf(vst3::ProcessData& data);
     /// Runs the frames start..end of the block through the effect (or past it, bypassed).
     void render(const Channels& channels, int32_t start, int32_t end);
+    /// One piece of at most `chunk` frames at `at`, 32-bit or 64-bit.
+    void renderPiece(const Channels& channels, int32_t at, int32_t count, bool bypassed);
+    void renderWidePiece(const Channels& channels, int32_t at, int32_t count, bool bypassed);
     /// Tells the host the six values a program change in the block set.
     void reportProgramValues(vst3::ProcessData& data, int32_t offset);
 
@@ -169,10 +185,21 @@ private:
     bool initialized = false;
     bool active = false;
     std::atomic<bool> bypass{false};
-    vst3::IComponentHandler* handler = nullptr;
-    std::array<bool, kParamCount> editing{};
+    Relaxed<float> oversamplingStep{0.0f};
+    std::atomic<bool> latencyPending{false};
+    vst3::IComponentHandler* handler = nullptr;  // used on the host's user-interface thread only
+    HostEdits edits;
+    // The thread the host creates the effect and opens its editor on.
+    std::atomic<std::thread::id> hostThread{std::this_thread::get_id()};
+
+    // The buses: 1 or 2 channels each (mono to mono, mono to stereo, stereo to stereo).
+    int32_t inputChannels = 2;
+    int32_t outputChannels = 2;
     // Two distinct silent inputs (the effect treats one buffer passed twice as mono).
     std::array<std::vector<float>, 2> silence;
+    // 64-bit blocks pass through these, as long as the silence buffers; empty
+    // unless the host set up 64-bit processing.
+    std::array<std::vector<float>, 2> wideInput, wideOutput;
 };
 
 }  // namespace vst3face

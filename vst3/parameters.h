@@ -28,6 +28,9 @@ constexpr int32_t flagsOf(const ParamRow& row) {
             return automate | vst3::ParameterInfo::kIsBypass;
         case ParamKind::kProgram:
             return automate | vst3::ParameterInfo::kIsList | vst3::ParameterInfo::kIsProgramChange;
+        case ParamKind::kOversampling:
+            // A change of latency: hosts take it from the user, not from automation.
+            return vst3::ParameterInfo::kIsList;
         case ParamKind::kKnob:
         case ParamKind::kSwitch:
             break;

@@ -33,7 +33,12 @@ struct ParameterInfo {
     int32 flags;
 };
 
-enum RestartFlags : int32 { kReloadComponent = 1 << 0, kIoChanged = 1 << 1, kParamValuesChanged = 1 << 2 };
+enum RestartFlags : int32 {
+    kReloadComponent = 1 << 0,
+    kIoChanged = 1 << 1,
+    kParamValuesChanged = 1 << 2,
+    kLatencyChanged = 1 << 3,
+};
 
 /// The host's side of editing: calls from the user-interface thread only.
 class IComponentHandler : public FUnknown {

@@ -169,6 +169,73 @@ TEST(Quantiser, RoundsToTheNearestStepAndClipsAtFullScale) {
         sum += w;
     }
     EXPECT_NEAR(sum / static_cast<double>(words.size()), 0.25, 0.01);
+
+    // 24 bits: rounded to the nearest step, never toward minus infinity.
+    struct Wide {
+        float sample;
+        int32_t step;
+    };
+    for (const Wide& w : {Wide{1000.9f / 8388608, 1001}, Wide{-1000.1f / 8388608, -1000}, Wide{0.4f / 8388608, 0},
+                          Wide{1.0f, 8388607}, Wide{-1.0f, -8388608}, Wide{2.0f, 8388607}}) {
+        Quantiser wide(24, false);
+        int32_t word = 0;
+        wide.run(&w.sample, &word, 1);
+        EXPECT_EQ(word, static_cast<int32_t>(static_cast<uint32_t>(w.step) << 8)) << w.sample * 8388608;
+        EXPECT_EQ(wide.clipped(), w.sample >= 1.0f ? 1 : 0) << w.sample;
+    }
+}
+
+TEST_F(DitherTest, TwentyFourBitOutputIsRoundedAndItsClipsCounted) {
+    // The test signal runs above full scale for a stretch, which the plug-in
+    // holds at full scale: 24-bit has no step for +1.0 and clips it, and the
+    // summary counts what was clipped; float holds it.
+    writeAudio(in("loud.wav"), testSignal(2, 48000, 20000));
+    ASSERT_EQ(run({in("loud.wav"), out("f.wav"), "--format", "float"}).exitCode, 0);
+    Result result = run({in("loud.wav"), out("i.wav"), "--format", "24"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const std::vector<float> exact = readAudio(out("f.wav")).samples;
+    const std::vector<float> stored = readAudio(out("i.wav")).samples;
+    ASSERT_EQ(stored.size(), exact.size());
+    int64_t clipped = 0;
+    for (size_t i = 0; i < exact.size(); ++i) {
+        double step = std::floor(static_cast<double>(exact[i]) * 8388608.0 + 0.5);
+        if (step > 8388607.0 || step < -8388608.0) ++clipped;
+        step = std::clamp(step, -8388608.0, 8388607.0);
+        ASSERT_EQ(static_cast<double>(stored[i]) * 8388608.0, step) << i;
+    }
+    ASSERT_GT(clipped, 0) << "the signal reaches beyond full scale";
+    EXPECT_NE(result.out.find("; " + std::to_string(clipped) + " samples clipped at full scale;"), std::string::npos)
+        << result.out;
+    EXPECT_EQ(run({in("loud.wav"), out("f.wav"), "--format", "float"}).out.find("clipped at"), std::string::npos)
+        << "float holds it all";
+}
+
+TEST_F(DitherTest, EachFileAndChannelGetsItsOwnDither) {
+    // Two stems with the same quiet content, both channels alike: their
+    // dither must not add up coherently when they are mixed.
+    Audio input{2, 48000, SF_FORMAT_WAV | SF_FORMAT_FLOAT, {}};
+    for (int n = 0; n < 48000; ++n) {
+        float sample = static_cast<float>(3.0 / 32768 * std::sin(2 * M_PI * 440 * n / 48000.0));
+        input.samples.insert(input.samples.end(), {sample, sample});
+    }
+    writeAudio(in("kick.wav"), input);
+    writeAudio(in("snare.wav"), input);
+    ASSERT_EQ(run({in("kick.wav"), out("exact.wav"), "--format", "float"}).exitCode, 0);
+    const std::vector<float> exact = readAudio(out("exact.wav")).samples;
+    auto ditherError = [&](const std::string& name, int channel) {
+        std::vector<double> error;
+        const std::vector<float> dithered = readAudio(out(name)).samples;
+        for (size_t i = static_cast<size_t>(channel); i < dithered.size(); i += 2)
+            error.push_back((static_cast<double>(dithered[i]) - exact[i]) * 32768.0);
+        return error;
+    };
+    for (const char* name : {"kick.wav", "snare.wav"}) ASSERT_EQ(run({in(name), out(name), "--format", "16"}).exitCode, 0);
+    EXPECT_LT(std::fabs(correlation(ditherError("kick.wav", 0), ditherError("snare.wav", 0))), 0.03) << "two files";
+    EXPECT_LT(std::fabs(correlation(ditherError("kick.wav", 0), ditherError("kick.wav", 1))), 0.03) << "two channels";
+    // The same name and settings give the same file again.
+    const std::string first = slurp(out("kick.wav"));
+    ASSERT_EQ(run({in("kick.wav"), out("kick.wav"), "--format", "16"}).exitCode, 0);
+    EXPECT_TRUE(slurp(out("kick.wav")) == first);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // several at a time, the good ones written whatever happens to the others.
 #include <gtest/gtest.h>
 #include <sndfile.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -140,6 +141,38 @@ TEST_F(BatchTest, AStopKeepsTheFinishedFilesAndLeavesNoTemporaryOne) {
     expectRendered("c.aiff", "c.aiff", 0);
     EXPECT_NE(slurp(root / "stderr").find("interrupted by SIGTERM; 1 of 3 outputs were finished and kept"),
               std::string::npos) << slurp(root / "stderr");
+}
+
+TEST_F(BatchTest, NamesBySuffixExistingFilesKeptDryRunsAndKeptTimes) {
+    // A dry run checks everything and writes nothing, the folder included.
+    const std::string folder = (root / "out" / "driven").string();
+    Result dry = run({"-o", folder, "--suffix", "_driven", "--dry-run", in("a.wav"), in("b.flac")});
+    ASSERT_EQ(dry.exitCode, 0) << dry.err;
+    EXPECT_EQ(dry.out, in("a.wav") + " -> " + folder + "/a_driven.wav (wav)\n" + in("b.flac") + " -> " + folder +
+                           "/b_driven.flac (flac)\n");
+    EXPECT_TRUE(outputFiles().empty());
+    EXPECT_EQ(run({"-o", folder, "--dry-run", "--program", "Loud", in("a.wav")}).exitCode, 2) << "checked all the same";
+
+    // Renders beside their inputs under their own names, with the inputs' times.
+    struct timespec old[2] = {{0, UTIME_OMIT}, {1000000000, 0}};  // 2001
+    ASSERT_EQ(utimensat(AT_FDCWD, in("a.wav").c_str(), old, 0), 0);
+    Result beside = run({"-o", in(""), "--suffix", "_driven", "--keep-times", in("a.wav"), in("b.flac")});
+    ASSERT_EQ(beside.exitCode, 0) << beside.err;
+    expectRendered("a.wav", "../in/a_driven.wav", 0);
+    struct stat info {};
+    ASSERT_EQ(stat(in("a_driven.wav").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mtim.tv_sec, 1000000000);
+
+    // --no-clobber leaves what exists, says so, and writes the rest.
+    std::ofstream(out("a.wav")) << "mine";
+    Result kept = run({"-o", out(""), "-n", in("a.wav"), in("b.flac")});
+    ASSERT_EQ(kept.exitCode, 0) << kept.err;
+    EXPECT_EQ(slurp(out("a.wav")), "mine");
+    EXPECT_NE(kept.out.find(in("a.wav") + " -> " + out("a.wav") + ": exists, left alone (--no-clobber)"),
+              std::string::npos) << kept.out;
+    EXPECT_EQ(outputFiles(), (std::vector<std::string>{"a.wav", "b.flac"}));
+    // It also lets a render onto its own input be a no-op rather than a clash.
+    EXPECT_EQ(run({in("a.wav"), in("a.wav"), "-n"}).exitCode, 0);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -44,6 +45,8 @@ TEST_F(CommandLineTest, UsageErrorsComeFirstAndOpenNoFile) {
         // A picture is a PNG, whatever it is called.
         {{"--snapshot", out("editor.jpg")}, "name the file .png"},
         {{in("ok.wav"), in("ok.wav")}, "both input and output"},
+        // -o takes a folder: an existing file there is a slip of the hand.
+        {{"-o", in("ok.wav"), in("ok.wav")}, "'" + in("ok.wav") + "' is a file"},
     };
     for (const Case& c : cases) {
         Result result = run(c.args);
@@ -95,6 +98,42 @@ TEST_F(CommandLineTest, VersionAndAPluginNamedWithoutAFolder) {
     Result missing = run({"--list", "--plugin", "libm.so.6"}, inPlugins);
     EXPECT_EQ(missing.exitCode, 3) << "not the system's library of that name";
     EXPECT_NE(missing.err.find("./libm.so.6"), std::string::npos) << missing.err;
+}
+
+TEST_F(CommandLineTest, HelpOffersOnlyTheTypesItWrites) {
+    const std::string help = run({"--help"}).out;
+    const size_t list = help.find("Output types by extension: ");
+    ASSERT_NE(list, std::string::npos);
+    std::string text = help.substr(list + 27);
+    for (char& c : text)
+        if (c == '\n' || c == ',') c = ' ';
+    std::vector<std::string> types;
+    for (size_t at = text.find('.'); at != std::string::npos && at + 1 < text.size() && text[at + 1] != ' ';
+         at = text.find('.', at + 1)) {
+        size_t end = text.find(' ', at);
+        std::string type = text.substr(at + 1, end - at - 1);
+        if (!type.empty() && type.back() == '.') type.pop_back();  // the list's full stop
+        types.push_back(type);
+        at = end - 1;
+    }
+    // Types libsndfile lists but does not write here.
+    for (const char* never : {"m1a", "sd2", "wve"})
+        EXPECT_EQ(std::find(types.begin(), types.end(), never), types.end()) << never;
+    // Every one offered takes a mono render at a rate all of them hold.
+    ASSERT_GT(types.size(), 10u);
+    writeAudio(in("mono.wav"), testSignal(1, 8000, 800));
+    for (const std::string& type : types) {
+        Result result = run({in("mono.wav"), out("o." + type), "-q"});
+        EXPECT_EQ(result.exitCode, 0) << type << ": " << result.err;
+    }
+}
+
+TEST_F(CommandLineTest, NamesWithControlCharactersStayOnOneSummaryLine) {
+    writeAudio(in("two\nlines.wav"), testSignal(2, 44100, 2000));
+    Result result = run({in("two\nlines.wav"), out("o.wav")});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(lines(result.out).size(), 1u) << result.out;
+    EXPECT_NE(result.out.find("two\\nlines.wav -> "), std::string::npos) << result.out;
 }
 
 }  // namespace

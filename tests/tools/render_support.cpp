@@ -179,20 +179,29 @@ void RenderTest::TearDown() {
 Result RenderTest::run(const std::vector<std::string>& args, const RunOptions& options) {
     std::string command;
     if (!options.folder.empty()) command = "cd " + quoted(options.folder) + " && ";
+    if (!options.inputPipe.empty()) command += options.inputPipe + " | ";
+    // In a pipeline the shell reports the last command: the tool's own
+    // status goes through a file.
+    const bool piped = !options.outputPipe.empty();
+    if (piped) command += "{ ";
+    if (options.asNobody) command += "setpriv --reuid=65534 --regid=65534 --clear-groups ";
     command += quoted(VARNOX_RENDER);
     for (const std::string& arg : args) command += " " + quoted(arg);
-    command += " <" + quoted(options.standardInput.empty() ? "/dev/null" : options.standardInput);
-    command += " >" + quoted(options.standardOutput.empty() ? (root / "stdout").string() : options.standardOutput);
+    if (options.inputPipe.empty())
+        command += " <" + quoted(options.standardInput.empty() ? "/dev/null" : options.standardInput);
+    if (!piped)
+        command += " >" + quoted(options.standardOutput.empty() ? (root / "stdout").string() : options.standardOutput);
     command += " 2>" + quoted((root / "stderr").string());
+    if (piped) command += "; echo $? >" + quoted((root / "status").string()) + "; } | " + options.outputPipe;
     int status = std::system(command.c_str());
     Result result;
-    result.exitCode = exitCodeOf(status);
-    if (options.standardOutput.empty()) result.out = slurp(root / "stdout");
+    result.exitCode = piped ? std::stoi("0" + slurp(root / "status")) : exitCodeOf(status);
+    if (options.standardOutput.empty() && !piped) result.out = slurp(root / "stdout");
     result.err = slurp(root / "stderr");
     return result;
 }
 
-pid_t RenderTest::start(const std::vector<std::string>& args, uint64_t fileSizeLimit) {
+pid_t RenderTest::start(const std::vector<std::string>& args, uint64_t fileSizeLimit, int standardInput) {
     std::vector<std::string> words = {VARNOX_RENDER};
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -204,7 +213,7 @@ pid_t RenderTest::start(const std::vector<std::string>& args, uint64_t fileSizeL
         // Only async-signal-safe calls from here to exec.
         int error = open(errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int nothing = open("/dev/null", O_RDWR);
-        dup2(nothing, 0);
+        dup2(standardInput >= 0 ? standardInput : nothing, 0);
         dup2(nothing, 1);
         dup2(error, 2);
         if (fileSizeLimit > 0) {
@@ -214,6 +223,7 @@ pid_t RenderTest::start(const std::vector<std::string>& args, uint64_t fileSizeL
         execv(argv[0], argv.data());
         _exit(127);
     }
+    if (standardInput >= 0) close(standardInput);
     return child;
 }
 

@@ -59,9 +59,12 @@ struct Result {
 };
 
 struct RunOptions {
-    std::string standardInput;   // a file to read standard input from
-    std::string standardOutput;  // a file for standard output (Result::out stays empty)
-    std::string folder;          // working folder
+    std::string standardInput{};   // a file to read standard input from
+    std::string standardOutput{};  // a file for standard output (Result::out stays empty)
+    std::string folder{};          // working folder
+    std::string inputPipe{};       // a shell command piped into standard input instead
+    std::string outputPipe{};      // a shell command standard output is piped into instead
+    bool asNobody = false;         // run as the unprivileged user 65534 (from root)
 };
 
 /// Every name in `folder`, hidden ones included, sorted.
@@ -80,8 +83,9 @@ protected:
     Result run(const std::vector<std::string>& args, const RunOptions& options = {});
 
     /// Starts the tool without waiting, standard error to root/stderr; a
-    /// non-zero `fileSizeLimit` becomes its RLIMIT_FSIZE.
-    pid_t start(const std::vector<std::string>& args, uint64_t fileSizeLimit = 0);
+    /// non-zero `fileSizeLimit` becomes its RLIMIT_FSIZE; standard input is
+    /// `standardInput` when given (closed here after the start), else empty.
+    pid_t start(const std::vector<std::string>& args, uint64_t fileSizeLimit = 0, int standardInput = -1);
     /// Waits for it and answers exitCodeOf.
     static int finish(pid_t child);
 

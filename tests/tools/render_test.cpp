@@ -167,7 +167,8 @@ TEST_F(RenderTest, ListShowsThePluginsOwnTexts) {
 
 TEST_F(RenderTest, FailuresExplainThemselvesAndLeaveNoFile) {
     writeAudio(in("ok.wav"), testSignal(2));
-    // Headerless samples: no reader can tell their layout.
+    // Headerless samples: no reader can tell their layout, so the command
+    // line must.
     Audio raw = testSignal(1);
     raw.format = SF_FORMAT_RAW | SF_FORMAT_PCM_16;
     writeAudio(in("raw.pcm"), raw);
@@ -184,7 +185,7 @@ TEST_F(RenderTest, FailuresExplainThemselvesAndLeaveNoFile) {
     const std::vector<Case> cases = {
         {{in("missing.wav"), out("kept.wav")}, 1, "No such file"},
         {{in("text.wav"), out("kept.wav")}, 1, "unsupported input"},
-        {{in("raw.pcm"), out("kept.wav")}, 1, "unsupported input"},
+        {{in("raw.pcm"), out("kept.wav")}, 2, "headerless input needs its rate, channels and encoding"},
         {{in("ok.wav"), out("kept.wav"), "--program", "Loud"}, 2, "unknown program 'Loud'"},
         {{in("ok.wav"), out("kept.wav"), "--program", "10"}, 2, "no program 10"},
         {{in("ok.wav"), out("kept.wav"), "--set", "Volume=3"}, 2, "unknown parameter 'Volume'"},

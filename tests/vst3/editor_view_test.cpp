@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <thread>
 
 #include "host/effect_base.h"
 #include "product/shaper_effect_edit.h"
@@ -185,6 +187,73 @@ TEST_F(Vst3EditorView, EditorChangesReachTheHostAsEdits) {
     ASSERT_FALSE(handler.calls.empty());
     EXPECT_EQ(handler.calls.front().what, 'b');
     EXPECT_EQ(handler.calls.back(), (EditHandler::Call{'e', 1, 0.0}));
+}
+
+// Without the host's run loop the editor ticks on a thread of its own; the
+// host hears its edits on the host's thread, at the next call it makes into
+// the effect there: each parameter's edit whole (begun, its latest value,
+// ended), however many ticks passed, and a gesture still held stays open.
+TEST_F(Vst3EditorView, EditsFromTheEditorsOwnThreadReachTheHostOnItsThread) {
+    HWND window = attach();
+    handler.calls.clear();
+    const auto onEditorThread = [](const std::function<void()>& work) { std::thread(work).join(); };
+
+    onEditorThread([&] {
+        softwin::sendMouse(window, WM_LBUTTONDOWN, 303, 80);
+        ticks(1);
+        softwin::sendMouse(window, WM_MOUSEMOVE, 303, 70);
+        ticks(1);
+        softwin::sendMouse(window, WM_MOUSEMOVE, 303, 60);
+        ticks(2);
+    });
+    EXPECT_TRUE(handler.calls.empty()) << "the host was called from the editor's thread";
+    EXPECT_EQ(plugin->controller->getParamNormalized(3), 20.0 / 128);  // the effect follows at once
+    const std::vector<EditHandler::Call> held = {{'b', 3, 0.0}, {'p', 3, 20.0 / 128}};
+    EXPECT_EQ(handler.calls, held);
+
+    // The drag goes on and ends, and Boost is clicked, all before the host calls again.
+    handler.calls.clear();
+    onEditorThread([&] {
+        softwin::sendMouse(window, WM_MOUSEMOVE, 303, 50);
+        ticks(2);
+        softwin::sendMouse(window, WM_LBUTTONUP, 303, 50);
+        ticks(1);
+        softwin::sendMouse(window, WM_LBUTTONDOWN, 58, 97);
+        softwin::sendMouse(window, WM_LBUTTONUP, 58, 97);
+    });
+    EXPECT_TRUE(handler.calls.empty());
+    plugin->controller->setParamNormalized(1, 0.25);
+    const std::vector<EditHandler::Call> rest = {{'p', 3, 30.0 / 128}, {'e', 3, 0.0},
+                                                 {'b', 5, 0.0}, {'p', 5, 1.0}, {'e', 5, 0.0}};
+    EXPECT_EQ(handler.calls, rest);
+
+    // A handler replaced in the middle of a drag: the old one hears it end,
+    // the new one hears it begin at the next hand-over.
+    onEditorThread([&] {
+        softwin::sendMouse(window, WM_LBUTTONDOWN, 170, 70);
+        ticks(1);
+        softwin::sendMouse(window, WM_MOUSEMOVE, 170, 60);
+        ticks(2);
+    });
+    handler.calls.clear();
+    EditHandler next;
+    plugin->controller->setComponentHandler(&next);
+    ASSERT_GE(handler.calls.size(), 2u);
+    EXPECT_EQ(handler.calls.front(), (EditHandler::Call{'b', 1, 0.0}));
+    EXPECT_EQ(handler.calls.back(), (EditHandler::Call{'e', 1, 0.0}));
+    onEditorThread([&] {
+        softwin::sendMouse(window, WM_MOUSEMOVE, 170, 55);
+        ticks(2);
+    });
+    plugin->controller->getParamNormalized(0);
+    ASSERT_EQ(next.calls.size(), 2u);
+    EXPECT_EQ(next.calls[0], (EditHandler::Call{'b', 1, 0.0}));
+    EXPECT_EQ(next.calls[1].what, 'p');
+    // Removing the view ends the drag for the host that has it.
+    view->removed();
+    EXPECT_EQ(next.calls.back(), (EditHandler::Call{'e', 1, 0.0}));
+    plugin->controller->setComponentHandler(nullptr);
+    EXPECT_EQ(next.references, 0);
 }
 
 // A host's content scale: the view asks for that much more room and draws

@@ -166,9 +166,10 @@ TEST(Vst3Module, OperationsSitInTheirPublishedSlots) {
     char cid[16];
     EXPECT_EQ(callSlot<tresult>(plugin.component, 5, cid), kResultFalse);  // getControllerClassId
     EXPECT_EQ(callSlot<int32>(plugin.component, 7, int32{kAudio}, int32{kInput}), 1);  // getBusCount
-    EXPECT_EQ(callSlot<tresult>(plugin.processor, 5, int32{kSample64}), kResultFalse);  // canProcessSampleSize
+    EXPECT_EQ(callSlot<tresult>(plugin.processor, 5, int32{kSample64}), kResultTrue);   // canProcessSampleSize
+    EXPECT_EQ(callSlot<tresult>(plugin.processor, 5, int32{2}), kResultFalse);
     EXPECT_EQ(callSlot<uint32>(plugin.processor, 10), 2u);                              // getTailSamples
-    EXPECT_EQ(callSlot<int32>(plugin.controller, 8), 8);                                // getParameterCount
+    EXPECT_EQ(callSlot<int32>(plugin.controller, 8), 9);                                // getParameterCount
     EXPECT_EQ(callSlot<int32>(plugin.units, 3), 1);                                     // getUnitCount
     EXPECT_EQ(callSlot<int32>(plugin.units, 5), 1);                                     // getProgramListCount
 }
@@ -196,7 +197,9 @@ TEST(Vst3Module, LifecycleRefusesASecondInitialize) {
     EXPECT_EQ(component->release(), 0u);
 }
 
-TEST(Vst3Module, OneStereoBusEachWayAndNoOtherArrangement) {
+// One main bus each way: stereo to stereo, mono to mono or mono to stereo; a
+// refused arrangement leaves the buses as they were.
+TEST(Vst3Module, BusArrangementsStereoMonoAndMonoToStereo) {
     Plugin plugin(bundle().factory());
     EXPECT_EQ(plugin.component->getBusCount(kAudio, kInput), 1);
     EXPECT_EQ(plugin.component->getBusCount(kAudio, kOutput), 1);
@@ -213,18 +216,21 @@ TEST(Vst3Module, OneStereoBusEachWayAndNoOtherArrangement) {
         EXPECT_EQ(arrangement, SpeakerArr::kStereo);
     }
 
+    constexpr SpeakerArrangement kMono = SpeakerArr::kMono, kStereo = SpeakerArr::kStereo;
     struct Case {
         std::vector<SpeakerArrangement> in, out;
         tresult expected;
+        SpeakerArrangement inAfter, outAfter;  // the buses afterwards
     };
     const Case cases[] = {
-        {{SpeakerArr::kStereo}, {SpeakerArr::kStereo}, kResultTrue},
-        {{SpeakerArr::kMono}, {SpeakerArr::kMono}, kResultFalse},
-        {{SpeakerArr::kMono}, {SpeakerArr::kStereo}, kResultFalse},
-        {{SpeakerArr::kStereo}, {SpeakerArr::kMono}, kResultFalse},
-        {{SpeakerArr::kStereo, SpeakerArr::kStereo}, {SpeakerArr::kStereo}, kResultFalse},
-        {{}, {SpeakerArr::kStereo}, kResultFalse},
-        {{0x3F}, {0x3F}, kResultFalse},  // 5.1
+        {{kMono}, {kMono}, kResultTrue, kMono, kMono},
+        {{kStereo}, {kMono}, kResultFalse, kMono, kMono},
+        {{kMono}, {kStereo}, kResultTrue, kMono, kStereo},
+        {{0x3F}, {0x3F}, kResultFalse, kMono, kStereo},  // 5.1
+        {{kStereo}, {kStereo}, kResultTrue, kStereo, kStereo},
+        {{kStereo, kStereo}, {kStereo}, kResultFalse, kStereo, kStereo},
+        {{}, {kStereo}, kResultFalse, kStereo, kStereo},
+        {{kMono | kStereo}, {kStereo}, kResultFalse, kStereo, kStereo},  // three speakers
     };
     for (const Case& c : cases) {
         auto in = c.in;
@@ -232,15 +238,24 @@ TEST(Vst3Module, OneStereoBusEachWayAndNoOtherArrangement) {
         EXPECT_EQ(plugin.processor->setBusArrangements(in.data(), static_cast<int32>(in.size()), out.data(),
                                                        static_cast<int32>(out.size())),
                   c.expected);
-        SpeakerArrangement arrangement = 0;
-        plugin.processor->getBusArrangement(kOutput, 0, arrangement);
-        EXPECT_EQ(arrangement, SpeakerArr::kStereo);
+        for (BusDirection dir : {kInput, kOutput}) {
+            const SpeakerArrangement expected = dir == kInput ? c.inAfter : c.outAfter;
+            SpeakerArrangement arrangement = 0;
+            plugin.processor->getBusArrangement(dir, 0, arrangement);
+            EXPECT_EQ(arrangement, expected);
+            BusInfo bus{};
+            plugin.component->getBusInfo(kAudio, dir, 0, bus);
+            EXPECT_EQ(bus.channelCount, expected == kMono ? 1 : 2);
+        }
     }
 
     EXPECT_EQ(plugin.processor->canProcessSampleSize(kSample32), kResultTrue);
-    EXPECT_EQ(plugin.processor->canProcessSampleSize(kSample64), kResultFalse);
+    EXPECT_EQ(plugin.processor->canProcessSampleSize(kSample64), kResultTrue);
+    EXPECT_EQ(plugin.processor->canProcessSampleSize(-1), kResultFalse);
     ProcessSetup doubles{kRealtime, kSample64, 512, 44100.0};
-    EXPECT_NE(plugin.processor->setupProcessing(doubles), kResultOk);
+    EXPECT_EQ(plugin.processor->setupProcessing(doubles), kResultOk);
+    ProcessSetup other{kRealtime, 2, 512, 44100.0};
+    EXPECT_NE(plugin.processor->setupProcessing(other), kResultOk);
     ProcessSetup floats{kRealtime, kSample32, 512, 44100.0};
     EXPECT_EQ(plugin.processor->setupProcessing(floats), kResultOk);
     EXPECT_EQ(plugin.processor->getLatencySamples(), 0u);

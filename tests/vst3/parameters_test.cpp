@@ -31,12 +31,13 @@ const ParameterCase kParameters[] = {
     {5, "Boost", "", 1, 0.0, kAutomate},
     {6, "Bypass", "", 1, 0.0, kAutomate | ParameterInfo::kIsBypass},
     {7, "Program", "", 9, 0.0, kAutomate | ParameterInfo::kIsList | ParameterInfo::kIsProgramChange},
+    {8, "Oversampling", "", 4, 0.0, ParameterInfo::kIsList},
 };
 
 TEST(Vst3Parameters, InfoForEachParameterInVst2Order) {
     Plugin plugin(bundle().factory());
-    ASSERT_EQ(plugin.controller->getParameterCount(), 8);
-    for (int32 i = 0; i < 8; ++i) {
+    ASSERT_EQ(plugin.controller->getParameterCount(), 9);
+    for (int32 i = 0; i < 9; ++i) {
         const ParameterCase& expected = kParameters[i];
         ParameterInfo info{};
         ASSERT_EQ(plugin.controller->getParameterInfo(i, info), kResultOk);
@@ -51,7 +52,7 @@ TEST(Vst3Parameters, InfoForEachParameterInVst2Order) {
         EXPECT_EQ(plugin.controller->getParamNormalized(info.id), expected.defaultValue) << i;
     }
     ParameterInfo info{};
-    EXPECT_EQ(plugin.controller->getParameterInfo(8, info), kInvalidArgument);
+    EXPECT_EQ(plugin.controller->getParameterInfo(9, info), kInvalidArgument);
     EXPECT_EQ(plugin.controller->getParameterInfo(-1, info), kInvalidArgument);
 
     // Titles are the VST 2 names without their padding, units the VST 2 labels.
@@ -88,10 +89,15 @@ TEST(Vst3Parameters, TextForAnyValueIsTheVst2Text) {
     }
     EXPECT_EQ(vst3Text(plugin.controller, 6, 0.0), "Off");
     EXPECT_EQ(vst3Text(plugin.controller, 6, 1.0), "On");
-    EXPECT_EQ(vst3Text(plugin.controller, 7, 4.0 / 9.0), "Duck  Compressed");
+    // Program names as VST 3 lists show them: single blanks (the VST 2 face keeps its own).
+    EXPECT_EQ(vst3Text(plugin.controller, 7, 4.0 / 9.0), "Duck Compressed");
+    EXPECT_EQ(vst3Text(plugin.controller, 7, 8.0 / 9.0), "Raw Power");
     EXPECT_EQ(vst3Text(plugin.controller, 7, 1.0), "Loud as can be");
+    EXPECT_EQ(vst3Text(plugin.controller, 8, 0.0), "Off");
+    EXPECT_EQ(vst3Text(plugin.controller, 8, 0.75), "8x");
+    EXPECT_EQ(vst3Text(plugin.controller, 8, 1.0), "16x");
     String128 text{};
-    EXPECT_EQ(plugin.controller->getParamStringByValue(8, 0.0, text), kInvalidArgument);
+    EXPECT_EQ(plugin.controller->getParamStringByValue(9, 0.0, text), kInvalidArgument);
 
     // Asking for texts leaves the live effect as it was.
     for (int32_t id = 0; id < 6; ++id) EXPECT_EQ(plugin.controller->getParamNormalized(id), kParameters[id].defaultValue);
@@ -128,12 +134,14 @@ TEST(Vst3Parameters, TypedTextsBecomeTheStepShowingThem) {
         {0, "99", 1.0},       {1, "50", 0.5},          {1, "50 %", 0.5},     {3, "100%", 1.0},
         {3, "0.78", 1.0 / 128}, {3, "-5", 0.0},        {4, "On", 1.0},       {4, "off", 0.0},
         {5, "1", 1.0},        {6, "ON", 1.0},          {6, "Off", 0.0},      {7, "Dense", 3.0 / 9},
-        {7, "raw   power", 8.0 / 9},
+        {7, "raw   power", 8.0 / 9}, {7, "Raw Power", 8.0 / 9}, {7, " tightly harder ", 6.0 / 9},
+        {7, "Duck  Compressed", 4.0 / 9},
     };
     for (const Case& c : cases) EXPECT_EQ(parsed(plugin.controller, c.id, c.text), c.expected) << c.text;
 
     for (const auto& [id, text] : std::vector<std::pair<ParamID, std::string>>{
-             {0, ""}, {0, "loud"}, {0, "6 Hz"}, {1, "50 db"}, {4, "maybe"}, {7, "Nothing"}, {1, "nan"}}) {
+              {0, ""}, {0, "loud"}, {0, "6 Hz"}, {1, "50 db"}, {4, "maybe"}, {7, "Nothing"}, {7, "RawPower"},
+             {7, ""}, {1, "nan"}}) {
         parsed(plugin.controller, id, text, kResultFalse);
     }
     parsed(plugin.controller, 9, "1", kInvalidArgument);
@@ -168,15 +176,25 @@ TEST(Vst3Parameters, ProgramListIsTheFactoryPrograms) {
     ASSERT_EQ(plugin.units->getProgramListInfo(0, list), kResultOk);
     EXPECT_EQ(list.id, unit.programListId);
     ASSERT_EQ(list.programCount, 10);
+    // The VST 2 face's names, each run of blanks as one.
     for (int32 p = 0; p < 10; ++p) {
         char name[64] = {};
         vst2.dispatch(effGetProgramNameIndexed, p, 0, name);
-        std::string trimmed = name;
-        trimmed.erase(trimmed.find_last_not_of(' ') + 1);
+        std::string single;
+        for (const char* c = name; *c; ++c) {
+            if (*c != ' ' || (!single.empty() && single.back() != ' ')) single += *c;
+        }
+        single.erase(single.find_last_not_of(' ') + 1);
         String128 got{};
         ASSERT_EQ(plugin.units->getProgramName(list.id, p, got), kResultOk);
-        EXPECT_EQ(toAscii(got), trimmed);
+        EXPECT_EQ(toAscii(got), single);
     }
+    String128 duck{};
+    plugin.units->getProgramName(list.id, 4, duck);
+    EXPECT_EQ(toAscii(duck), "Duck Compressed");
+    char vst2Duck[64] = {};
+    vst2.dispatch(effGetProgramNameIndexed, 4, 0, vst2Duck);
+    EXPECT_EQ(std::string(vst2Duck), "Duck  Compressed   ");  // padded, as it always was
     String128 got{};
     EXPECT_EQ(plugin.units->getProgramName(list.id, 10, got), kInvalidArgument);
     EXPECT_EQ(plugin.units->getProgramName(list.id + 1, 0, got), kInvalidArgument);

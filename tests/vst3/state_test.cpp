@@ -67,7 +67,7 @@ TEST(Vst3State, RecordLayoutIsLittleEndianVersionedAndTagged) {
     plugin.controller->setParamNormalized(7, 6 / 9.0);
     plugin.controller->setParamNormalized(2, 0.3);  // stored as its step, 38
     plugin.controller->setParamNormalized(6, 1.0);
-    EXPECT_EQ(plugin.state(), tagged({{0, 64}, {1, 81}, {2, 38}, {3, 128}, {4, 1}, {5, 1}, {6, 1}, {7, 6}}));
+    EXPECT_EQ(plugin.state(), tagged({{0, 64}, {1, 81}, {2, 38}, {3, 128}, {4, 1}, {5, 1}, {6, 1}, {7, 6}, {8, 0}}));
 }
 
 // A project saved with the first layout loads as it always did; a record
@@ -76,13 +76,13 @@ TEST(Vst3State, OlderRecordsStillLoad) {
     Plugin fromVersion1(bundle().factory());
     MemoryStream old(record({64 / 128.f, 81 / 128.f, 38 / 128.f, 1.f, 1.f, 1.f}, 6, 1));
     ASSERT_EQ(fromVersion1.component->setState(&old), kResultOk);
-    EXPECT_EQ(fromVersion1.state(), tagged({{0, 64}, {1, 81}, {2, 38}, {3, 128}, {4, 1}, {5, 1}, {6, 1}, {7, 6}}));
+    EXPECT_EQ(fromVersion1.state(), tagged({{0, 64}, {1, 81}, {2, 38}, {3, 128}, {4, 1}, {5, 1}, {6, 1}, {7, 6}, {8, 0}}));
 
     Plugin partial(bundle().factory());
     partial.controller->setParamNormalized(6, 1.0);
     MemoryStream some(tagged({{7, 3}, {3, 100}}));
     ASSERT_EQ(partial.component->setState(&some), kResultOk);
-    EXPECT_EQ(partial.state(), tagged({{0, 64}, {1, 64}, {2, 64}, {3, 100}, {4, 0}, {5, 0}, {6, 0}, {7, 3}}));
+    EXPECT_EQ(partial.state(), tagged({{0, 64}, {1, 64}, {2, 64}, {3, 100}, {4, 0}, {5, 0}, {6, 0}, {7, 3}, {8, 0}}));
 }
 
 // Saved from one instance and loaded into a fresh one: same values, same

@@ -73,15 +73,21 @@ public:
         bar.clear();
         if (!result.error.empty()) std::fprintf(stderr, "varnox-render: %s\n", result.error.c_str());
         if (!result.warning.empty()) std::fprintf(stderr, "varnox-render: warning: %s\n", result.warning.c_str());
-        if (!quiet && !result.summary.empty()) {
-            std::fprintf(summaries, "%s\n", result.summary.c_str());
-            std::fflush(summaries);
+        if (!quiet && !result.summary.empty() && !summariesLost) {
+            // A reader that went away (| head -1) costs the summaries, not
+            // the files still being rendered.
+            if (std::fprintf(summaries, "%s\n", result.summary.c_str()) < 0 || std::fflush(summaries) != 0) {
+                summariesLost = true;
+                std::fprintf(stderr, "varnox-render: %s closed; the files go on being written, their summaries "
+                             "not shown\n", summaries == stdout ? "standard output" : "standard error");
+            }
         }
     }
     ProgressBar& progress() { return bar; }
 
 private:
     bool quiet;
+    bool summariesLost = false;
     std::FILE* summaries;
     ProgressBar bar;
 };
@@ -177,6 +183,9 @@ std::vector<Job> planJobs(const Options& options) {
         jobs.push_back(Job{options.inputs[0], options.outputPath, typeFor(options.outputPath)});
         break;
     case Mode::Batch:
+        if (std::error_code error; fs::exists(options.outputDir, error) && !fs::is_directory(options.outputDir, error))
+            usageError("-o names the folder the renders go to, and '" + options.outputDir +
+                       "' is a file; to render one file: varnox-render INPUT OUTPUT");
         for (const std::string& input : options.inputs) {
             if (input == "-")
                 usageError("standard input has no name to write under in '" + options.outputDir +
@@ -184,6 +193,7 @@ std::vector<Job> planJobs(const Options& options) {
             fs::path name = fs::path(input).filename();
             if (name.empty() || name == "." || name == "..") usageError("'" + input + "' names no file");
             if (!options.type.empty()) name.replace_extension(typeFor("-").name);
+            if (!options.suffix.empty()) name = name.stem().string() + options.suffix + name.extension().string();
             std::string output = (fs::path(options.outputDir) / name).string();
             jobs.push_back(Job{input, output, typeFor(output), true});
         }
@@ -192,8 +202,27 @@ std::vector<Job> planJobs(const Options& options) {
     case Mode::Snapshot:
         break;
     }
-    checkFileClashes(jobs, options.inPlace);
+    const EncoderSettings encoder{options.compression, options.quality, options.bitrate};
+    for (const Job& job : jobs)
+        checkEncoderSettings(encoder, job.type.container, job.type.fixedSubtype, job.output == "-" ? "standard output" : job.output);
+    if (options.noClobber)
+        for (Job& job : jobs) {
+            std::error_code error;
+            job.skip = job.output != "-" && fs::exists(job.output, error);
+        }
+    // Files --no-clobber leaves alone cannot clash with anything.
+    std::vector<Job> written;
+    std::copy_if(jobs.begin(), jobs.end(), std::back_inserter(written), [](const Job& job) { return !job.skip; });
+    checkFileClashes(written, options.inPlace);
     return jobs;
+}
+
+int describeJobs(const std::vector<Job>& jobs) {
+    for (const Job& job : jobs)
+        std::printf("%s -> %s (%s)%s\n", job.input.empty() ? "demo" : job.input == "-" ? "standard input" : job.input.c_str(),
+                    job.output == "-" ? "standard output" : job.output.c_str(), job.type.name.c_str(),
+                    job.skip ? ": exists, left alone (--no-clobber)" : "");
+    return kExitOk;
 }
 
 int runJobs(const std::vector<Job>& jobs, const RenderPlan& plan, int workers, bool quiet) {

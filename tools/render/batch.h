@@ -13,6 +13,9 @@
 /// output, standard input in a batch. Looks at files (stat) but opens none.
 std::vector<Job> planJobs(const Options& options);
 
+/// --dry-run: prints what each job would write, and writes nothing.
+int describeJobs(const std::vector<Job>& jobs);
+
 /// Renders the jobs, `workers` at a time (the first job alone on this
 /// thread), printing each file's summary, warning or error as it finishes.
 /// Answers the exit status of the run.

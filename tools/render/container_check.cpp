@@ -10,6 +10,9 @@ namespace {
 // Enough for any real file; a corrupt one cannot keep the walk going forever.
 constexpr int kMostChunks = 10000;
 constexpr uint32_t kUnknownSize32 = 0xFFFFFFFFu;
+constexpr uint32_t kSoxUnknownSize = 0x7FFFF000u;
+
+}  // namespace
 
 int bytesPerSample(int format) {
     switch (format & SF_FORMAT_SUBMASK) {
@@ -27,6 +30,8 @@ int bytesPerSample(int format) {
     default: return 0;
     }
 }
+
+namespace {
 
 class Bytes {
 public:
@@ -123,6 +128,9 @@ DataChunk findData(const Bytes& file, const Layout& layout, bool rf64, bool aiff
                 // RF64 keeps the size in ds64; in a plain WAV it marks a stream
                 // whose length was never known.
                 data.bytes = rf64 ? size64 : -1;
+            } else if (!rf64 && !aiff && static_cast<uint64_t>(body) == kSoxUnknownSize && bodyStart + body > file.size()) {
+                // sox's mark for the same, kept by a stream saved to a file.
+                data.bytes = -1;
             }
             data.end = data.bytes >= 0 ? aligned(data.start + data.bytes, layout.alignment()) : file.size();
             // AIFF may put COMM after SSND: keep walking for it.
@@ -139,6 +147,23 @@ bool chunkAt(const Bytes& file, const Layout& layout, int64_t at) {
     int64_t body = layout.bodySize(file, at);
     // A last chunk may lack its pad byte.
     return body >= 0 && at + layout.headerSize() + body <= file.size();
+}
+
+// Whether everything from `at` on is what may follow the audio of a whole
+// file: chunks (tags, lists, markers), zero padding, and an ID3v1 tag, the
+// 128 bytes from "TAG" that taggers append to any file.
+bool trailerFrom(const Bytes& file, const Layout& layout, int64_t at) {
+    constexpr int64_t kId3v1Size = 128;
+    for (int chunk = 0; chunk < kMostChunks; ++chunk) {
+        if (at >= file.size()) return true;
+        if (at + kId3v1Size == file.size()) {
+            char tag[3];
+            if (file.get(at, tag, 3) && std::memcmp(tag, "TAG", 3) == 0) return true;
+        }
+        if (!chunkAt(file, layout, at)) return file.zeroFrom(at);
+        at = aligned(at + layout.headerSize() + layout.bodySize(file, at), layout.alignment());
+    }
+    return false;
 }
 
 }  // namespace
@@ -176,7 +201,9 @@ DeclaredLength declaredLength(const ByteReader& read, int64_t fileSize, int form
         int64_t start = static_cast<int64_t>(file.number(4, 4, big));
         result.frames = static_cast<int64_t>(size) / frameBytes;
         int64_t end = start + static_cast<int64_t>(size);
-        if (end < fileSize && !file.zeroFrom(end)) result.framesBeyond = (fileSize - end) / frameBytes;
+        char tag[3];
+        const bool id3v1 = end + 128 == fileSize && file.get(end, tag, 3) && std::memcmp(tag, "TAG", 3) == 0;
+        if (end < fileSize && !id3v1 && !file.zeroFrom(end)) result.framesBeyond = (fileSize - end) / frameBytes;
         return result;
     }
     default:
@@ -186,7 +213,7 @@ DeclaredLength declaredLength(const ByteReader& read, int64_t fileSize, int form
     DataChunk data = findData(file, layout, rf64, aiff);
     if (!data.found || data.bytes < 0) return result;
     result.frames = data.frames >= 0 ? data.frames : data.bytes / frameBytes;
-    if (data.end < fileSize && !chunkAt(file, layout, data.end) && !file.zeroFrom(data.end))
+    if (data.end < fileSize && !trailerFrom(file, layout, data.end))
         result.framesBeyond = (fileSize - data.end) / frameBytes;
     return result;
 }

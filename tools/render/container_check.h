@@ -13,6 +13,9 @@ struct DeclaredLength {
     int64_t framesBeyond = 0;  // whole frames of data after the declared audio that no chunk accounts for
 };
 
+/// Bytes per sample of a fixed-size sample format (PCM, float, A/u-law), or 0.
+int bytesPerSample(int format);
+
 /// Reads up to `size` bytes at `offset`; returns how many it read.
 using ByteReader = std::function<size_t(int64_t offset, void* buffer, size_t size)>;
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 
+#include "tools/render/memory_file.h"
 #include "tools/render/tool_error.h"
 
 namespace {
@@ -58,6 +59,37 @@ std::string subtypeName(int subtype) {
     return name != nullptr ? name : "unknown samples";
 }
 
+bool holds(int format, int channels, int sampleRate);
+
+// Whether libsndfile writes `type` at some usual layout: a few frames into
+// memory, closed without error.
+bool writable(const OutputType& type) {
+    // Sound Designer II keeps its layout in a resource fork, which libsndfile
+    // writes only beside a file it opened by name, never through a descriptor.
+    if (type.container == SF_FORMAT_SD2) return false;
+    struct Layout {
+        int channels, rate;
+    };
+    for (Layout layout : {Layout{2, 48000}, Layout{1, 48000}, Layout{1, 8000}}) {
+        int subtype = type.fixedSubtype;
+        for (int candidate : {SF_FORMAT_PCM_16, SF_FORMAT_PCM_24, SF_FORMAT_FLOAT, SF_FORMAT_DPCM_16, SF_FORMAT_VOX_ADPCM,
+                              SF_FORMAT_PCM_S8})
+            if (subtype == 0 && holds(type.container | candidate, layout.channels, layout.rate)) subtype = candidate;
+        if (subtype == 0) continue;
+        SF_INFO info{};
+        info.format = type.container | subtype;
+        info.channels = layout.channels;
+        info.samplerate = layout.rate;
+        MemoryFile trial;
+        SNDFILE* file = trial.open(SFM_WRITE, &info);
+        if (file == nullptr) continue;
+        std::vector<float> silence(static_cast<size_t>(64 * layout.channels), 0.0f);
+        bool wrote = sf_writef_float(file, silence.data(), 64) == 64;
+        if (sf_close(file) == 0 && wrote) return true;
+    }
+    return false;
+}
+
 // Extension -> type, built once from libsndfile's lists: the major formats
 // first (the first of a shared extension wins: .wav is Microsoft WAV), then
 // the common combinations for the names only they use (.ogg, .opus, .mp3),
@@ -78,6 +110,11 @@ const std::map<std::string, OutputType>& typeTable() {
         }
         // The short spelling of AIFF that most software writes.
         if (auto aiff = types.find("aiff"); aiff != types.end()) types.emplace("aif", OutputType{"aif", aiff->second.container, 0});
+        // libsndfile lists some types it only reads (Sound Designer II needs a
+        // resource fork, MPEG Layer I has no encoder): only what a trial
+        // write shows it writes is offered.
+        for (auto type = types.begin(); type != types.end();)
+            type = writable(type->second) ? std::next(type) : types.erase(type);
         return types;
     }();
     return table;
@@ -171,7 +208,7 @@ OutputType resolveOutputType(const std::string& path, const std::string& typeOpt
     if (noDither) {
         if (format == SampleFormat::Float || format == SampleFormat::Pcm24)
             usageError("--no-dither: --format " + formatWord(format) + " output is never dithered");
-        if (type.fixedSubtype != 0 && quantisedBits(type.container | type.fixedSubtype) == 0)
+        if (type.fixedSubtype != 0 && !ditherable(type.container | type.fixedSubtype))
             usageError("--no-dither: " + type.name + " output is never dithered");
     }
     return type;
@@ -179,9 +216,16 @@ OutputType resolveOutputType(const std::string& path, const std::string& typeOpt
 
 int chooseOutputFormat(const OutputType& type, SampleFormat format, int inputFormat, int channels, int sampleRate) {
     if (format != SampleFormat::Same) return type.container | subtypeOf(format);
+    const int inputSubtype = inputFormat & SF_FORMAT_SUBMASK;
+    const bool sameContainer = (inputFormat & SF_FORMAT_TYPEMASK) == type.container;
+    // Ogg holds Vorbis or Opus: an Opus input stays Opus rather than turning
+    // into the codec the name suggests.
+    if (type.fixedSubtype != 0 && sameContainer && inputSubtype == SF_FORMAT_OPUS) return type.container | inputSubtype;
     if (type.fixedSubtype != 0) return type.container | type.fixedSubtype;
     std::vector<int> candidates;
-    if (int inputSubtype = inputFormat & SF_FORMAT_SUBMASK; inputSubtype != 0) candidates.push_back(inputSubtype);
+    // A codec's samples carry over only within their own container: a WAV
+    // may be labelled MPEG Layer III, but libsndfile writes no such WAV.
+    if (inputSubtype != 0 && (isLinear(inputSubtype) || sameContainer)) candidates.push_back(inputSubtype);
     // 24-bit keeps the most of a float render where float cannot go.
     for (int subtype : {SF_FORMAT_PCM_24, SF_FORMAT_PCM_16, SF_FORMAT_FLOAT}) candidates.push_back(subtype);
     for (const SF_FORMAT_INFO& info : formatList(SFC_GET_FORMAT_SUBTYPE_COUNT, SFC_GET_FORMAT_SUBTYPE))
@@ -194,6 +238,10 @@ int chooseOutputFormat(const OutputType& type, SampleFormat format, int inputFor
 
 int quantisedBits(int format) {
     switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_24:
+    case SF_FORMAT_DWVW_24:
+    case SF_FORMAT_ALAC_24:
+        return 24;
     case SF_FORMAT_PCM_16:
     case SF_FORMAT_DPCM_16:
     case SF_FORMAT_DWVW_16:
@@ -206,6 +254,11 @@ int quantisedBits(int format) {
     default:
         return 0;
     }
+}
+
+bool ditherable(int format) {
+    int bits = quantisedBits(format);
+    return bits > 0 && bits <= 16;
 }
 
 std::string containerName(int format) {

@@ -33,8 +33,11 @@ OutputType resolveOutputType(const std::string& path, const std::string& typeOpt
 int chooseOutputFormat(const OutputType& type, SampleFormat format, int inputFormat, int channels, int sampleRate);
 
 /// Bits of the integer samples `format` stores when the tool quantises them
-/// itself (16 or 8), or 0 when libsndfile converts (24 bit, float, codecs).
+/// itself (24, 16 or 8), or 0 when libsndfile converts (float, codecs).
 int quantisedBits(int format);
+
+/// Whether the tool dithers `format` (16 and 8 bits; 24 bits are only rounded).
+bool ditherable(int format);
 
 /// "WAV", "FLAC": the container of a libsndfile format, or "unknown".
 std::string containerName(int format);

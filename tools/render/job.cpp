@@ -1,7 +1,15 @@
 #include "tools/render/job.h"
 
+#include <sndfile.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cmath>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -13,6 +21,8 @@
 #include "tools/render/progress.h"
 #include "tools/render/render.h"
 #include "tools/render/stop_signals.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -62,7 +72,28 @@ std::string speed(const RenderResult& result, double audioSeconds) {
     return text;
 }
 
-std::string shown(const std::string& path, const char* stream) { return path == "-" ? stream : path; }
+// A name as the summary shows it: control characters (a newline in a file
+// name) escaped, so that one file stays one line.
+std::string printable(const std::string& name) {
+    std::string text;
+    for (unsigned char c : name) {
+        if (c >= 0x20 && c != 0x7F) {
+            text += static_cast<char>(c);
+        } else {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, c == '\n' ? "\\n" : c == '\t' ? "\\t" : "\\x%02x", c);
+            text += escaped;
+        }
+    }
+    return text;
+}
+
+std::string shown(const std::string& path, const char* stream) { return path == "-" ? stream : printable(path); }
+
+std::string clipText(int64_t clipped) {
+    if (clipped == 0) return "";
+    return "; " + std::to_string(clipped) + (clipped == 1 ? " sample" : " samples") + " clipped at full scale";
+}
 
 std::string summaryLine(const Job& job, PluginHost& host, const RenderPlan& plan, const RenderResult& result,
                         const SoundFileWriter& writer, int channels, int sampleRate) {
@@ -78,12 +109,33 @@ std::string summaryLine(const Job& job, PluginHost& host, const RenderPlan& plan
     return (job.input.empty() ? std::string("demo") : shown(job.input, "standard input")) + " -> " +
            shown(job.output, "standard output") + " (" + writer.description() + "): " + formatDuration(audioSeconds) +
            ", " + std::to_string(sampleRate) + " Hz " + channelLayout(channels) + ", " + presetText(host, plan.preset) +
-           "; " + levels("input", result.input) + "; " + levels("output", result.output) + "; clip indicator " + clip +
-           "; real-time factor " + speed(result, audioSeconds);
+           (plan.oversample > 1 ? ", oversampled " + std::to_string(plan.oversample) + "x" : std::string()) + "; " +
+           levels("input", result.input) + "; " + levels("output", result.output) + "; clip indicator " + clip +
+           clipText(writer.clipped()) + "; real-time factor " + speed(result, audioSeconds) +
+           (writer.carried().empty() ? "" : "; carried over: " + joinWords(writer.carried()));
+}
+
+// The input's modification time on the finished output (--keep-times).
+void keepTime(const Job& job) {
+    struct stat input {};
+    if (job.input.empty() || job.output == "-" || stat(job.input.c_str(), &input) != 0) return;
+    const struct timespec times[2] = {{0, UTIME_OMIT}, input.st_mtim};
+    if (utimensat(AT_FDCWD, job.output.c_str(), times, 0) != 0)
+        throw ToolError(kExitFailure, "cannot give output '" + job.output + "' its input's time: " + std::strerror(errno));
 }
 
 JobResult renderFile(const Job& job, const RenderPlan& plan, const JobProgress& progress) {
     if (int signal = stopsignals::received()) throw interruptedError(signal);
+    if (job.skip) {
+        JobResult skipped;
+        skipped.summary = shown(job.input, "standard input") + " -> " + shown(job.output, "standard output") +
+                          ": exists, left alone (--no-clobber)";
+        return skipped;
+    }
+    // Known before the output's temporary file exists: a render over its
+    // own input must not replace it with less than it held.
+    const std::optional<FileIdentity> inputFile = job.input.empty() ? std::nullopt : identityOf(job.input, STDIN_FILENO);
+    const bool inPlace = inputFile && inputFile == identityOf(job.output, STDOUT_FILENO);
     // The output first: a destination that cannot be written is found
     // before any time goes into reading and rendering.
     OutputFile output(job.output, !job.inBatch);
@@ -93,7 +145,7 @@ JobResult renderFile(const Job& job, const RenderPlan& plan, const JobProgress& 
         source = std::make_unique<MemorySource>(demoSamples(), kDemoChannels, kDemoSampleRate);
     } else {
         // A worker thread's open is not cut short by a signal: it must not wait.
-        reader = std::make_unique<SoundFileReader>(job.input, !job.inBatch);
+        reader = std::make_unique<SoundFileReader>(job.input, !job.inBatch, plan.rawInput);
         source = std::make_unique<FileSource>(*reader);
     }
     const int channels = source->channels();
@@ -103,26 +155,46 @@ JobResult renderFile(const Job& job, const RenderPlan& plan, const JobProgress& 
     for (int i = 0; i < instancesFor(channels); ++i) {
         instances.push_back(std::make_unique<PluginHost>(plan.pluginPath));
         applyPreset(*instances.back(), plan.preset);
-        instances.back()->start(static_cast<float>(sampleRate), plan.blockSize);
+        instances.back()->start(static_cast<float>(sampleRate) * static_cast<float>(plan.oversample),
+                                plan.blockSize * plan.oversample);
     }
 
-    int format = chooseOutputFormat(job.type, plan.format, reader ? reader->format() : 0, channels, sampleRate);
-    SoundFileWriter writer(output, format, channels, sampleRate, plan.dither);
+    WriterSettings settings;
+    settings.format = chooseOutputFormat(job.type, plan.format, reader ? reader->format() : 0, channels, sampleRate);
+    if (job.type.container == SF_FORMAT_RAW && plan.rawOutputSubtype != 0)
+        settings.format = SF_FORMAT_RAW | plan.rawOutputSubtype;
+    settings.channels = channels;
+    settings.sampleRate = sampleRate;
+    settings.dither = plan.dither;
+    // Each file its own dither, the same for the same name and settings.
+    const std::string inputName = job.input.empty() ? "demo" : fs::path(job.input).filename().string();
+    settings.ditherSeed = ditherSeed(inputName, presetText(*instances.front(), plan.preset));
+    settings.expectedFrames = source->frames();
+    settings.exactLength = reader ? reader->exactLength() : true;
+    settings.metadataFrom = reader.get();
+    settings.encoder = plan.encoder;
+    SoundFileWriter writer(output, settings);
     const int64_t expected = source->frames();
     RenderResult result = render(instances, *source, writer, [&](int64_t done) {
         if (stopsignals::received() != 0) return false;
         if (progress) progress(done, expected, sampleRate);
         return true;
-    });
+    }, plan.oversample);
     for (auto& instance : instances) instance->stop();
     if (int signal = stopsignals::received()) throw interruptedError(signal);
+    if (reader) reader->checkStream();
 
     JobResult outcome;
     if (std::optional<std::string> damage = reader ? reader->damage() : std::nullopt) {
+        // The render holds only what could be read: over the input itself
+        // it would throw the rest away.
+        if (inPlace)
+            throw ToolError(kExitDamaged, *damage + "; not replaced by its render, which holds only what was read");
         outcome.warning = *damage;
         outcome.exitCode = kExitDamaged;
     }
     writer.commit();
+    if (plan.keepTimes) keepTime(job);
     outcome.summary = summaryLine(job, *instances.front(), plan, result, writer, channels, sampleRate);
     return outcome;
 }

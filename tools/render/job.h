@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "tools/render/audio_file.h"
 #include "tools/render/controls.h"
 #include "tools/render/file_types.h"
 #include "tools/render/options.h"
@@ -18,6 +19,11 @@ struct RenderPlan {
     SampleFormat format = SampleFormat::Same;
     bool dither = true;
     int blockSize = 512;
+    int oversample = 1;
+    EncoderSettings encoder;
+    bool keepTimes = false;
+    RawLayout rawInput;         // format 0: inputs have headers
+    int rawOutputSubtype = 0;   // raw output's samples from --encoding/--bits, 0: --format decides
 };
 
 struct Job {
@@ -25,6 +31,7 @@ struct Job {
     std::string output;  // "-": standard output
     OutputType type;
     bool inBatch = false;  // rendered on a worker thread, into a folder
+    bool skip = false;     // --no-clobber and the output exists
 };
 
 struct JobResult {

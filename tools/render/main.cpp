@@ -2,6 +2,7 @@
 // Varnox plug-in library, loaded at run time exactly as a DAW loads it.
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -82,6 +83,16 @@ int run(const Options& options) {
     plan.format = options.format;
     plan.dither = options.dither;
     plan.blockSize = options.blockSize;
+    plan.oversample = options.oversample;
+    plan.encoder = EncoderSettings{options.compression, options.quality, options.bitrate};
+    if (!options.encoding.empty()) {
+        const int samples = rawSubtype(options.encoding, options.bits);
+        const bool rawInput = options.inputType == "raw" ||
+                              std::any_of(options.inputs.begin(), options.inputs.end(), rawName);
+        if (rawInput) plan.rawInput = RawLayout{SF_FORMAT_RAW | samples, options.channels, options.rate};
+        // Raw output takes the input's description unless --format chooses.
+        if (options.format == SampleFormat::Same) plan.rawOutputSubtype = samples;
+    }
     {
         PluginHost probe(plan.pluginPath);
         plan.preset = resolvePreset(probe, options.program, options.settings);
@@ -90,6 +101,8 @@ int run(const Options& options) {
             return kExitOk;
         }
     }
+    if (options.dryRun) return describeJobs(jobs);
+    plan.keepTimes = options.keepTimes;
     if (options.mode == Mode::Batch) {
         std::error_code error;
         std::filesystem::create_directories(options.outputDir, error);

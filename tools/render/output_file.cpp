@@ -1,10 +1,12 @@
 #include "tools/render/output_file.h"
 
 #include <fcntl.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -22,6 +24,20 @@ constexpr long kUsualNameMax = 255;
 std::string folderOf(const std::string& path) {
     std::string folder = fs::path(path).parent_path().string();
     return folder.empty() ? "." : folder;
+}
+
+// Whether the sticky bit keeps this user from renaming over `file` in
+// `folder`: it is another's file in another's folder (and no root).
+bool renameRefused(const std::string& folder, const struct stat& file) {
+    struct stat info {};
+    if (stat(folder.c_str(), &info) != 0 || (info.st_mode & S_ISVTX) == 0) return false;
+    const uid_t self = geteuid();
+    return self != 0 && file.st_uid != self && info.st_uid != self;
+}
+
+std::string temporaryFolder() {
+    const char* folder = std::getenv("TMPDIR");
+    return folder != nullptr && *folder != '\0' ? folder : "/tmp";
 }
 
 }  // namespace
@@ -45,8 +61,12 @@ std::optional<FileIdentity> identityOf(const std::string& path, int standardStre
 
 OutputFile::OutputFile(const std::string& path, bool streamAllowed) : shownPath(path) {
     if (path == "-") {
-        if (isatty(STDOUT_FILENO)) fail("standard output is a terminal; redirect it or name a file");
-        stream = toStandardOutput = true;
+        if (isatty(STDOUT_FILENO)) fail("it is a terminal; redirect it or name a file");
+        struct stat info {};
+        // Redirected to a file: written there directly, header and all,
+        // rather than held back for a stream.
+        if (fstat(STDOUT_FILENO, &info) == 0 && S_ISREG(info.st_mode)) direct = true;
+        else stream = toStandardOutput = true;
         return;
     }
     // Follow the links to the file they name: that file is what gets written.
@@ -86,19 +106,47 @@ OutputFile::OutputFile(const std::string& path, bool streamAllowed) : shownPath(
         if (access(target.c_str(), W_OK) != 0) fail(std::strerror(errno));
         replacing = true;
     }
-    claimTemporary();
+    const std::string folder = folderOf(target);
+    const bool folderWritable = access(folder.c_str(), W_OK | X_OK) == 0;
+    if (!exists && !folderWritable)
+        fail("its folder '" + folder + "' " + (errno == ENOENT ? "does not exist" : "cannot be written to: " +
+                                                                        std::string(std::strerror(errno))));
+    // A rename would cut a hard link off, and a folder the user may not
+    // change (unwritable, or sticky with another's file in it) refuses one:
+    // then the finished render is copied into the existing file instead.
+    if (exists && (existing.st_nlink > 1 || !folderWritable || renameRefused(folder, existing))) throughInode = true;
+    claimTemporary(folderWritable ? folder : temporaryFolder());
 }
 
 OutputFile::~OutputFile() {
     if (!committed) discard();
 }
 
+std::string OutputFile::shownName() const { return shownPath == "-" ? "standard output" : "output '" + shownPath + "'"; }
+
 void OutputFile::fail(const std::string& reason) const {
-    throw ToolError(kExitFailure, "cannot write output '" + shownPath + "': " + reason);
+    throw ToolError(kExitFailure, "cannot write " + shownName() + ": " + reason);
 }
 
-void OutputFile::claimTemporary() {
-    const std::string folder = folderOf(target);
+int OutputFile::streamDescriptor() {
+    if (toStandardOutput) return STDOUT_FILENO;
+    if (openedStream < 0) {
+        openedStream = retryUnlessStopped([&] { return open(target.c_str(), O_WRONLY | O_CLOEXEC); });
+        if (openedStream < 0) fail(std::strerror(errno));
+    }
+    return openedStream;
+}
+
+void OutputFile::commitStream() {
+    if (openedStream >= 0) {
+        int closed = close(openedStream);
+        openedStream = -1;
+        if (closed != 0) fail(std::strerror(errno));
+    }
+    committed = true;
+}
+
+void OutputFile::claimTemporary(const std::string& folder) {
     long nameMax = pathconf(folder.c_str(), _PC_NAME_MAX);
     if (nameMax <= 0) nameMax = kUsualNameMax;
     const std::string fileName = fs::path(target).filename().string();
@@ -107,7 +155,8 @@ void OutputFile::claimTemporary() {
     // a new file's mode as for any file the user creates.
     for (int attempt = 0; attempt < 16 && temporaryDescriptor < 0; ++attempt) {
         temporary = (fs::path(folder) / temporaryFileName(fileName, nameMax, static_cast<unsigned>(entropy()))).string();
-        temporaryDescriptor = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        // Readable too: a render copied into an existing file is read back from here.
+        temporaryDescriptor = open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (temporaryDescriptor < 0 && errno != EEXIST) break;
     }
     if (temporaryDescriptor < 0) {
@@ -118,7 +167,16 @@ void OutputFile::claimTemporary() {
 }
 
 void OutputFile::commit() {
+    if (direct) {
+        committed = true;
+        return;
+    }
+    if (throughInode) {
+        copyIntoTarget();
+        return;
+    }
     if (replacing) {
+        copyExtendedAttributes();
         // Owner first: a change of owner clears set-id bits, the mode restores them.
         if (existing.st_uid != geteuid() || existing.st_gid != getegid()) {
             if (fchown(temporaryDescriptor, existing.st_uid, existing.st_gid) != 0)
@@ -137,24 +195,63 @@ void OutputFile::commit() {
 
 void OutputFile::commit(const std::vector<unsigned char>& bytes) {
     if (!stream) {
-        if (ftruncate(temporaryDescriptor, 0) != 0) fail(std::strerror(errno));
-        writeAll(temporaryDescriptor, bytes);
+        if (ftruncate(descriptor(), 0) != 0) fail(std::strerror(errno));
+        writeAll(descriptor(), bytes);
         commit();
         return;
     }
-    int descriptor = STDOUT_FILENO;
-    if (!toStandardOutput) {
-        descriptor = retryUnlessStopped([&] { return open(target.c_str(), O_WRONLY | O_CLOEXEC); });
-        if (descriptor < 0) fail(std::strerror(errno));
-    }
+    writeAll(streamDescriptor(), bytes);
+    commitStream();
+}
+
+void OutputFile::copyIntoTarget() {
+    // The render is whole in the temporary file: only now is the file, its
+    // links, attributes and all, given the new content.
+    if (fsync(temporaryDescriptor) != 0) fail(std::strerror(errno));
+    const int into = retryUnlessStopped([&] { return open(target.c_str(), O_WRONLY | O_CLOEXEC); });
+    if (into < 0) fail(std::strerror(errno));
+    std::vector<unsigned char> piece(1 << 20);
+    off_t done = 0;
     try {
-        writeAll(descriptor, bytes);
+        for (;;) {
+            ssize_t got = pread(temporaryDescriptor, piece.data(), piece.size(), done);
+            if (got < 0) fail(std::strerror(errno));
+            if (got == 0) break;
+            for (ssize_t put = 0; put < got;) {
+                ssize_t written = pwrite(into, piece.data() + put, static_cast<size_t>(got - put), done + put);
+                if (written < 0 && errno == EINTR) continue;
+                if (written <= 0) fail(std::strerror(written < 0 ? errno : EIO));
+                put += written;
+            }
+            done += got;
+        }
+        if (ftruncate(into, done) != 0 || fsync(into) != 0) fail(std::strerror(errno));
     } catch (...) {
-        if (!toStandardOutput) close(descriptor);
+        close(into);
         throw;
     }
-    if (!toStandardOutput && close(descriptor) != 0) fail(std::strerror(errno));
+    if (close(into) != 0) fail(std::strerror(errno));
+    discard();
     committed = true;
+}
+
+void OutputFile::copyExtendedAttributes() const {
+    // Best effort, as cp -a: an attribute the file system or the user may
+    // not set is left behind rather than failing a finished render.
+    const int from = open(target.c_str(), O_RDONLY | O_CLOEXEC);
+    if (from < 0) return;
+    ssize_t size = flistxattr(from, nullptr, 0);
+    std::vector<char> names(size > 0 ? static_cast<size_t>(size) : 0);
+    if (size > 0) size = flistxattr(from, names.data(), names.size());
+    for (ssize_t at = 0; size > 0 && at < size; at += static_cast<ssize_t>(std::strlen(names.data() + at)) + 1) {
+        const char* name = names.data() + at;
+        ssize_t length = fgetxattr(from, name, nullptr, 0);
+        if (length < 0) continue;
+        std::vector<char> value(static_cast<size_t>(length));
+        length = fgetxattr(from, name, value.data(), value.size());
+        if (length >= 0) (void)fsetxattr(temporaryDescriptor, name, value.data(), static_cast<size_t>(length), 0);
+    }
+    close(from);
 }
 
 void OutputFile::writeAll(int descriptor, const std::vector<unsigned char>& bytes) const {
@@ -179,6 +276,8 @@ void OutputFile::writeAll(int descriptor, const std::vector<unsigned char>& byte
 }
 
 void OutputFile::discard() {
+    if (openedStream >= 0) close(openedStream);
+    openedStream = -1;
     if (temporaryDescriptor >= 0) close(temporaryDescriptor);
     temporaryDescriptor = -1;
     if (!temporary.empty()) unlink(temporary.c_str());

@@ -1,11 +1,14 @@
 // Where a render's bytes go, without putting the user's files at risk. A file
 // is written under a temporary name beside its destination and moved into
-// place only when complete; an existing file keeps its mode and, where the
-// process may, its owner; a symbolic link stays a link and its target is
-// written. Standard output, pipes and devices take the whole output at once.
+// place only when complete; an existing file keeps its mode, its extended
+// attributes and, where the process may, its owner; a symbolic link stays a
+// link and its target is written. A file with hard links, or in a folder
+// that refuses the rename, gets the finished render copied into it. Standard
+// output, pipes and devices are written as the render goes.
 #pragma once
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <optional>
 #include <string>
@@ -25,10 +28,19 @@ public:
 
     /// The name the user gave.
     const std::string& path() const { return shownPath; }
-    /// Standard output, a pipe or a device: written in one piece by commit(bytes).
+    /// "output 'NAME'" or "standard output", for messages.
+    std::string shownName() const;
+    /// Standard output, a pipe or a device: written as it comes, through
+    /// streamDescriptor(), or in one piece by commit(bytes).
     bool isStream() const { return stream; }
-    /// The temporary file, open for writing (files only).
-    int descriptor() const { return temporaryDescriptor; }
+    /// Open for writing: the temporary file, or standard output when that
+    /// is a file of its own (written in place, as the shell opened it).
+    int descriptor() const { return direct ? STDOUT_FILENO : temporaryDescriptor; }
+    /// A stream's descriptor, opened on first use (a named pipe waits here
+    /// for its reader, unless a stop comes).
+    int streamDescriptor();
+    /// A stream written through streamDescriptor() is complete.
+    void commitStream();
     const std::string& temporaryPath() const { return temporary; }
 
     /// Files: flushes, gives the file the old one's mode and owner, and
@@ -39,7 +51,9 @@ public:
     void commit(const std::vector<unsigned char>& bytes);
 
 private:
-    void claimTemporary();
+    void claimTemporary(const std::string& folder);
+    void copyIntoTarget();
+    void copyExtendedAttributes() const;
     void writeAll(int descriptor, const std::vector<unsigned char>& bytes) const;
     void discard();
     [[noreturn]] void fail(const std::string& reason) const;
@@ -48,7 +62,10 @@ private:
     std::string target;  // symbolic links followed
     bool stream = false;
     bool toStandardOutput = false;
+    bool direct = false;       // standard output is a regular file
+    int openedStream = -1;     // a named pipe or device, once opened
     bool replacing = false;
+    bool throughInode = false;  // the render is copied into the existing file, not renamed over it
     struct stat existing {};
     std::string temporary;
     int temporaryDescriptor = -1;

@@ -4,7 +4,10 @@
 #include <chrono>
 #include <cmath>
 
+#include <soxr.h>
+
 #include "tools/render/audio_file.h"
+#include "tools/render/tool_error.h"
 #include "tools/render/plugin_host.h"
 
 int FileSource::channels() const { return reader.channels(); }
@@ -65,41 +68,136 @@ struct Lane {
 
 }  // namespace
 
-RenderResult render(const std::vector<std::unique_ptr<PluginHost>>& instances, AudioSource& source,
-                    SoundFileWriter& writer, const ProgressCallback& progress) {
-    const int channels = source.channels();
-    const int block = instances.front()->blockSize();
-    std::vector<float> silence(static_cast<size_t>(block), 0.0f);
-    std::vector<Lane> lanes;
-    lanes.reserve(static_cast<size_t>(instancesFor(channels)));
-    for (int first = 0, index = 0; first < channels; first += 2, ++index)
-        lanes.emplace_back(*instances[static_cast<size_t>(index)], first, std::min(2, channels - first), block, silence);
+namespace {
 
-    std::vector<float> interleaved(static_cast<size_t>(block) * static_cast<size_t>(channels));
+// One libsoxr stream at its very-high quality (offline: the best filter
+// wins). Its output is aligned with its input: the filter's delay is taken
+// out at the start and the tail comes with the flush.
+class Resampler {
+public:
+    Resampler(double from, double to, int channels) : channels_(channels), ratio_(to / from) {
+        const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_VHQ, 0);
+        soxr_error_t error = nullptr;
+        handle_ = soxr_create(from, to, static_cast<unsigned>(channels), &error, nullptr, &quality, nullptr);
+        if (error || !handle_) throw ToolError(kExitFailure, std::string("cannot set up the resampler: ") + (error ? error : "no memory"));
+    }
+    ~Resampler() { soxr_delete(handle_); }
+    Resampler(const Resampler&) = delete;
+    Resampler& operator=(const Resampler&) = delete;
+
+    /// Appends what `count` interleaved frames at `in` give to `out`; a null
+    /// `in` flushes what the filter still holds.
+    void run(const float* in, std::size_t count, std::vector<float>& out) {
+        const auto width = static_cast<std::size_t>(channels_);
+        std::size_t offered = 0;
+        for (;;) {
+            const std::size_t left = in ? count - offered : 0;
+            const auto room = static_cast<std::size_t>(static_cast<double>(left) * ratio_) + 256;
+            const std::size_t before = out.size();
+            out.resize(before + room * width);
+            std::size_t taken = 0, given = 0;
+            const soxr_error_t error =
+                soxr_process(handle_, in ? in + offered * width : nullptr, left, &taken, out.data() + before, room, &given);
+            if (error) throw ToolError(kExitFailure, std::string("resampling failed: ") + error);
+            out.resize(before + given * width);
+            offered += taken;
+            // Done once the input is taken and the output did not fill its room.
+            if ((in == nullptr || offered >= count) && given < room) return;
+        }
+    }
+
+private:
+    soxr_t handle_ = nullptr;
+    int channels_;
+    double ratio_;
+};
+
+// Runs `frames` interleaved frames of `channels` channels through the lanes, in place.
+void processLanes(std::vector<Lane>& lanes, float* interleaved, int frames, int channels) {
     auto at = [channels](int frame, int channel) {
         return static_cast<size_t>(frame) * static_cast<size_t>(channels) + static_cast<size_t>(channel);
     };
+    for (Lane& lane : lanes) {
+        for (int frame = 0; frame < frames; ++frame)
+            for (int c = 0; c < lane.channelCount; ++c)
+                lane.inputBuffers[static_cast<size_t>(c)][static_cast<size_t>(frame)] = interleaved[at(frame, lane.firstChannel + c)];
+        lane.host->process(lane.inputs.data(), lane.outputs.data(), frames);
+        for (int frame = 0; frame < frames; ++frame)
+            for (int c = 0; c < lane.channelCount; ++c)
+                interleaved[at(frame, lane.firstChannel + c)] = lane.outputBuffers[static_cast<size_t>(c)][static_cast<size_t>(frame)];
+    }
+}
+
+}  // namespace
+
+RenderResult render(const std::vector<std::unique_ptr<PluginHost>>& instances, AudioSource& source,
+                    SoundFileWriter& writer, const ProgressCallback& progress, int oversample) {
+    const int channels = source.channels();
+    const int pluginBlock = instances.front()->blockSize();
+    std::vector<float> silence(static_cast<size_t>(pluginBlock), 0.0f);
+    std::vector<Lane> lanes;
+    lanes.reserve(static_cast<size_t>(instancesFor(channels)));
+    for (int first = 0, index = 0; first < channels; first += 2, ++index)
+        lanes.emplace_back(*instances[static_cast<size_t>(index)], first, std::min(2, channels - first), pluginBlock, silence);
+
+    // The file's blocks; oversampled, the plug-in's blocks are that many times longer.
+    const int block = std::max(1, pluginBlock / std::max(1, oversample));
+    std::vector<float> interleaved(static_cast<size_t>(block) * static_cast<size_t>(channels));
+    std::unique_ptr<Resampler> up, down;
+    if (oversample > 1) {
+        const double rate = source.sampleRate();
+        up = std::make_unique<Resampler>(rate, rate * oversample, channels);
+        down = std::make_unique<Resampler>(rate * oversample, rate, channels);
+    }
+    std::vector<float> fast, slow;
     RenderResult result;
+    int64_t written = 0;
+    // Oversampled output lags its input by what the resamplers hold; it is
+    // written as it comes, up to the input's length.
+    const auto emit = [&](float* samples, int64_t frames) {
+        frames = std::min(frames, result.frames - written);
+        if (frames <= 0) return;
+        result.output.add(samples, frames * channels);
+        writer.write(samples, frames);
+        written += frames;
+    };
+    const auto throughPlugin = [&](std::vector<float>& samples) {
+        const auto frames = static_cast<int>(samples.size() / static_cast<size_t>(channels));
+        for (int at = 0; at < frames; at += pluginBlock)
+            processLanes(lanes, samples.data() + static_cast<size_t>(at) * channels, std::min(pluginBlock, frames - at), channels);
+    };
     auto started = std::chrono::steady_clock::now();
     for (;;) {
         int64_t got = source.read(interleaved.data(), block);
-        if (got <= 0) break;
-        const int frames = static_cast<int>(got);
-        result.input.add(interleaved.data(), got * channels);
-        for (Lane& lane : lanes) {
-            for (int frame = 0; frame < frames; ++frame)
-                for (int c = 0; c < lane.channelCount; ++c)
-                    lane.inputBuffers[static_cast<size_t>(c)][static_cast<size_t>(frame)] = interleaved[at(frame, lane.firstChannel + c)];
-            lane.host->process(lane.inputs.data(), lane.outputs.data(), frames);
-            for (int frame = 0; frame < frames; ++frame)
-                for (int c = 0; c < lane.channelCount; ++c)
-                    interleaved[at(frame, lane.firstChannel + c)] = lane.outputBuffers[static_cast<size_t>(c)][static_cast<size_t>(frame)];
+        const bool last = got < block;
+        if (got > 0) {
+            const int frames = static_cast<int>(got);
+            result.input.add(interleaved.data(), got * channels);
+            result.frames += got;
+            if (!up) {
+                processLanes(lanes, interleaved.data(), frames, channels);
+                emit(interleaved.data(), got);
+            } else {
+                fast.clear();
+                up->run(interleaved.data(), static_cast<size_t>(got), fast);
+            }
         }
-        result.output.add(interleaved.data(), got * channels);
-        writer.write(interleaved.data(), got);
-        result.frames += got;
+        if (up) {
+            if (last) up->run(nullptr, 0, fast);
+            throughPlugin(fast);
+            slow.clear();
+            down->run(fast.data(), fast.size() / static_cast<size_t>(channels), slow);
+            if (last) down->run(nullptr, 0, slow);
+            emit(slow.data(), static_cast<int64_t>(slow.size() / static_cast<size_t>(channels)));
+            fast.clear();
+        }
         if (progress && !progress(result.frames)) break;
-        if (frames < block) break;
+        if (last) break;
+    }
+    // Whatever the filters' rounding left short of the input's length is silence.
+    if (up && written < result.frames) {
+        std::vector<float> zeros(static_cast<size_t>(result.frames - written) * static_cast<size_t>(channels), 0.0f);
+        emit(zeros.data(), result.frames - written);
     }
     result.renderSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return result;

@@ -85,5 +85,9 @@ int instancesFor(int channels);
 /// and so on. A channel without a partner goes to both inputs of its
 /// instance as one buffer, as a mono host passes it, and its left output is
 /// kept: the same as either channel of a stereo pair of two equal channels.
+/// With `oversample` above 1 the instances run at that multiple of the
+/// source's rate (they must have been started so): the audio goes up and
+/// back down through libsoxr, and the output keeps the input's length and
+/// timing.
 RenderResult render(const std::vector<std::unique_ptr<PluginHost>>& instances, AudioSource& source,
-                    SoundFileWriter& writer, const ProgressCallback& progress);
+                    SoundFileWriter& writer, const ProgressCallback& progress, int oversample = 1);

@@ -39,6 +39,9 @@ void install() {
     // A parent may hand its blocked signals down through exec.
     unblockInThisThread();
     std::signal(SIGXFSZ, SIG_IGN);
+    // A reader that goes away (| head) is a failed write with a message,
+    // not a silent death that leaves a temporary file behind.
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 int received() { return stopSignal.load(); }

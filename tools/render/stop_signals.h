@@ -7,7 +7,8 @@ namespace stopsignals {
 
 /// Installs the handlers for SIGINT, SIGTERM, SIGHUP and SIGQUIT, without
 /// SA_RESTART so that a blocked read or write returns; ignores SIGXFSZ, so
-/// that a file beyond the size limit is a failed write like a full disk.
+/// that a file beyond the size limit is a failed write like a full disk,
+/// and SIGPIPE, so that a closed pipe is one too.
 void install();
 
 /// The signal that asked the run to stop, or 0.
