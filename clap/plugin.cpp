@@ -46,10 +46,19 @@ float rawOf(const ParamRow& row, double plain) {
 }
 
 clap_param_info_flags flagsOf(const ParamRow& row) {
-    clap_param_info_flags flags = CLAP_PARAM_IS_AUTOMATABLE | CLAP_PARAM_IS_STEPPED;
-    if (row.kind == ParamKind::kBypass) flags |= CLAP_PARAM_IS_BYPASS;
-    if (row.kind == ParamKind::kProgram || row.kind == ParamKind::kSwitch) flags |= CLAP_PARAM_IS_ENUM;
-    return flags;
+    switch (row.kind) {
+        case ParamKind::kKnob:
+            return CLAP_PARAM_IS_AUTOMATABLE | CLAP_PARAM_IS_STEPPED;
+        case ParamKind::kBypass:
+            return CLAP_PARAM_IS_AUTOMATABLE | CLAP_PARAM_IS_STEPPED | CLAP_PARAM_IS_BYPASS;
+        case ParamKind::kSwitch:
+        case ParamKind::kProgram:
+            return CLAP_PARAM_IS_AUTOMATABLE | CLAP_PARAM_IS_STEPPED | CLAP_PARAM_IS_ENUM;
+        case ParamKind::kOversampling:
+            // Set, not automated: each change moves the latency.
+            break;
+    }
+    return CLAP_PARAM_IS_STEPPED | CLAP_PARAM_IS_ENUM;
 }
 
 void copyText(const char* text, char* out, std::size_t capacity) {
@@ -100,7 +109,7 @@ const clap_plugin_state_t kState = {
     [](const clap_plugin_t* p, const clap_istream_t* stream) { return stream && self(p).load(*stream); },
 };
 
-const clap_plugin_latency_t kLatency = {[](const clap_plugin_t*) -> uint32_t { return 0; }};
+const clap_plugin_latency_t kLatency = {[](const clap_plugin_t* p) { return self(p).latency(); }};
 
 // Once the input is silent the stages settle within two samples (a smoother
 // step, then the second stage's), after which the output is exactly 0.
@@ -223,6 +232,7 @@ Plugin::Plugin(const clap_host_t* clapHost) : host(clapHost), editor(new (std::n
     plugin.get_extension = [](const clap_plugin_t* p, const char* id) { return id ? self(p).extension(id) : nullptr; };
     plugin.on_main_thread = [](const clap_plugin_t*) {};
 
+    effect.offerOversampling();
     for (std::size_t i = 0; i < kFaceParameters.size(); ++i) face[i] = kFaceParameters[i].defaultRaw;
     for (auto& buffer : silence) buffer.assign(kDefaultSilence, 0.0f);
 }
@@ -241,6 +251,7 @@ bool Plugin::init() {
     hostParams = static_cast<const clap_host_params_t*>(ask(CLAP_EXT_PARAMS));
     hostPresets = static_cast<const clap_host_preset_load_t*>(ask(CLAP_EXT_PRESET_LOAD));
     if (!hostPresets) hostPresets = static_cast<const clap_host_preset_load_t*>(ask(CLAP_EXT_PRESET_LOAD_COMPAT));
+    hostLatency = static_cast<const clap_host_latency_t*>(ask(CLAP_EXT_LATENCY));
     hostTimers = static_cast<const clap_host_timer_support_t*>(ask(CLAP_EXT_TIMER_SUPPORT));
     hostDescriptors = static_cast<const clap_host_posix_fd_support_t*>(ask(CLAP_EXT_POSIX_FD_SUPPORT));
     return true;
@@ -356,8 +367,26 @@ void Plugin::applyEvent(const clap_event_param_value_t& event, const clap_output
         if (applyProgram(static_cast<int32_t>(raw))) reportProgramValues(out, time);
         return;
     }
-    face[static_cast<std::size_t>(place - kParamCount)] = raw;
+    applyFaceValue(place, raw);
 }
+
+void Plugin::applyFaceValue(int32_t place, float raw) {
+    face[static_cast<std::size_t>(place - kParamCount)] = raw;
+    if (listedParameter(place).kind != ParamKind::kOversampling) return;
+    const int32_t before = effect.latency();
+    effect.setOversampling(oversamplingFactorOf(raw));
+    if (effect.latency() == before) return;
+    // The host takes a new latency only at activation: an active plug-in
+    // asks for a restart (any thread may), an inactive one says so on the
+    // main thread, where flush and load then run.
+    if (active) {
+        if (host && host->request_restart) host->request_restart(host);
+    } else if (hostLatency && hostLatency->changed) {
+        hostLatency->changed(host);
+    }
+}
+
+uint32_t Plugin::latency() const { return static_cast<uint32_t>(effect.latency()); }
 
 void Plugin::applyEffectValue(int32_t index, double plain) {
     const float raw = rawOf(kParameters[static_cast<std::size_t>(index)], plain);
@@ -456,7 +485,7 @@ bool Plugin::load(const clap_istream_t& stream) {
         if (i < kParamCount) {
             applyEffectValue(i, raw);
         } else if (row.kind != ParamKind::kProgram) {
-            face[static_cast<std::size_t>(i - kParamCount)] = raw;
+            applyFaceValue(i, raw);
         }
     }
     if (hostParams && hostParams->rescan) hostParams->rescan(host, CLAP_PARAM_RESCAN_VALUES);

@@ -71,6 +71,8 @@ public:
     void deactivate();
     clap_process_status process(const clap_process_t& block);
     const void* extension(const char* id) const;
+    /// The oversampling's delay, in samples at the host's rate.
+    uint32_t latency() const;
 
     // params
     bool paramInfo(uint32_t index, clap_param_info_t& info) const;
@@ -106,6 +108,8 @@ private:
     /// One parameter event, whichever the parameter: at offset `time` of a
     /// block, or from `flush` (time 0).
     void applyEvent(const clap_event_param_value_t& event, const clap_output_events_t* out, uint32_t time);
+    /// A face parameter's raw step, by its listed place (not the program).
+    void applyFaceValue(int32_t place, float raw);
     /// A value for the effect's parameter `index`, set only when it moves it
     /// to another step (a host echoing a value changes nothing).
     void applyEffectValue(int32_t index, double plain);
@@ -134,6 +138,7 @@ private:
     const clap_host_t* host;
     const clap_host_params_t* hostParams = nullptr;
     const clap_host_preset_load_t* hostPresets = nullptr;
+    const clap_host_latency_t* hostLatency = nullptr;
     const clap_host_timer_support_t* hostTimers = nullptr;
     const clap_host_posix_fd_support_t* hostDescriptors = nullptr;
 
@@ -146,7 +151,7 @@ private:
     EditQueue edits;
     std::array<bool, kParamCount> editing{};
 
-    bool active = false;
+    std::atomic<bool> active{false};
     float sampleRate = 44100.0f;
     // Two distinct silent inputs for a host that leaves a channel out (one
     // buffer passed twice reads as mono).

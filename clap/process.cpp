@@ -1,7 +1,6 @@
 // The block call: parameter events applied at their sample offsets, the
 // block split at each, every piece through the effect core's block path.
 #include <algorithm>
-#include <cstring>
 
 #include "clap/plugin.h"
 
@@ -96,9 +95,8 @@ void Plugin::render(float* const* inputs, float* const* outputs, uint32_t start,
                         inputs[1] + (inputs[1] == silence[1].data() ? 0 : at)};
         float* out[2] = {outputs[0] ? outputs[0] + at : nullptr, outputs[1] ? outputs[1] + at : nullptr};
         if (bypassed) {
-            for (int ch = 0; ch < 2; ++ch) {
-                if (out[ch] && out[ch] != in[ch]) std::memmove(out[ch], in[ch], count * sizeof(float));
-            }
+            // Delayed by the oversampling's latency, so that the bypass does not shift the signal.
+            effect.bypassBlock(in, out, static_cast<int32_t>(count));
         } else {
             // Every pin is connected: only buffers passed twice narrow the routing.
             const Routing routing = routeBlock(in, out, [](Pin, int32_t) { return true; });

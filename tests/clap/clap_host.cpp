@@ -104,6 +104,7 @@ struct HostCalls {
         if (std::strcmp(id, CLAP_EXT_STATE) == 0) return &state;
         if (std::strcmp(id, CLAP_EXT_THREAD_CHECK) == 0) return &threadCheck;
         if (std::strcmp(id, CLAP_EXT_PRESET_LOAD) == 0) return &presetLoad;
+        if (std::strcmp(id, CLAP_EXT_LATENCY) == 0) return &latency;
         if (std::strcmp(id, CLAP_EXT_TIMER_SUPPORT) == 0 && host.offerTimers) return &timers;
         if (std::strcmp(id, CLAP_EXT_POSIX_FD_SUPPORT) == 0 && host.offerDescriptors) return &descriptors;
         return nullptr;
@@ -124,6 +125,12 @@ struct HostCalls {
     static constexpr clap_host_thread_check_t threadCheck = {
         [](const clap_host_t* h) { return std::this_thread::get_id() == hostOf(h).main; },
         [](const clap_host_t* h) { return std::this_thread::get_id() != hostOf(h).main; },
+    };
+    static constexpr clap_host_latency_t latency = {
+        [](const clap_host_t* h) {
+            hostOf(h).mainThreadOnly("latency.changed");
+            ++hostOf(h).latencyChanges;
+        },
     };
     static constexpr clap_host_preset_load_t presetLoad = {
         [](const clap_host_t* h, uint32_t, const char*, const char* key, int32_t, const char*) {
@@ -189,7 +196,7 @@ Host::Host() : main(std::this_thread::get_id()) {
     host.url = "";
     host.version = "1";
     host.get_extension = HostCalls::extension;
-    host.request_restart = [](const clap_host_t*) {};
+    host.request_restart = [](const clap_host_t* h) { ++hostOf(h).restarts; };
     host.request_process = [](const clap_host_t*) {};
     host.request_callback = [](const clap_host_t*) {};
 }

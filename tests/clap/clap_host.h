@@ -82,6 +82,8 @@ public:
     // What the plug-in asked for.
     std::atomic<int> flushRequests{0};
     std::atomic<int> rescans{0};
+    std::atomic<int> restarts{0};
+    std::atomic<int> latencyChanges{0};
     std::vector<std::string> presetsLoaded, presetErrors;  // load keys
     std::vector<std::string> violations;  // main-thread calls from another thread
     std::mutex violationsLock;

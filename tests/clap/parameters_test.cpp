@@ -32,6 +32,7 @@ const ExpectedParam kExpected[] = {
     {2, "Release", 128, 64, kKnob}, {3, "Drive", 128, 0, kKnob},
     {4, "Times Two", 1, 0, kList},  {5, "Boost", 1, 0, kList},
     {6, "Bypass", 1, 0, kKnob | CLAP_PARAM_IS_BYPASS}, {7, "Program", 9, 0, kList},
+    {8, "Oversampling", 4, 0, CLAP_PARAM_IS_STEPPED | CLAP_PARAM_IS_ENUM},
 };
 
 TEST_F(ClapTest, ParameterList) {
@@ -55,7 +56,7 @@ TEST_F(ClapTest, ParameterList) {
     clap_param_info_t info;
     EXPECT_FALSE(params.get_info(plugin.get(), std::size(kExpected), &info));
     double v = 0;
-    EXPECT_FALSE(params.get_value(plugin.get(), 8, &v));
+    EXPECT_FALSE(params.get_value(plugin.get(), 9, &v));
 }
 
 // Every step's text as the faces showed it (tests/data/parameter_texts.txt),
@@ -68,8 +69,8 @@ TEST_F(ClapTest, ValueTextsAndTypedValuesFollowTheRecordedTexts) {
     const std::regex info(R"re(^info (\d+) title="[^"]*" units="([^"]*)" steps=(\d+) .*)re");
     const std::regex text(R"re(^text (\d+) (\d+) "(.*)"$)re");
     const std::regex parse(R"re(^parse (\d+) "(.*)" (\S+)$)re");
-    std::string units[8], line;
-    double steps[8] = {};
+    std::string units[16], line;
+    double steps[16] = {};
     int texts = 0, parses = 0;
     while (std::getline(file, line)) {
         std::smatch m;

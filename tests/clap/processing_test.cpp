@@ -285,6 +285,42 @@ TEST_F(ClapTest, HostileEventLists) {
     EXPECT_TRUE(std::all_of(outL.begin(), outL.end(), [](float s) { return s == 0.0f; }));
 }
 
+// Oversampling is set, not automated, and moves the latency: the host hears
+// of it on the main thread while inactive and is asked for a restart while
+// active; bypassed, the input comes through delayed by that latency, so
+// switching the bypass does not shift the signal.
+TEST_F(ClapTest, OversamplingMovesTheLatencyAndTheBypassFollows) {
+    Plugin plugin(host);
+    const auto* latency = plugin.extension<clap_plugin_latency_t>(CLAP_EXT_LATENCY);
+    EXPECT_EQ(latency->get(plugin.get()), 0u);
+    char text[16];
+    ASSERT_TRUE(plugin.params().value_to_text(plugin.get(), 8, 3.0, text, sizeof text));
+    EXPECT_STREQ(text, "8x");
+
+    plugin.flushValues({{8, 1.0}});
+    const uint32_t at2x = latency->get(plugin.get());
+    EXPECT_GT(at2x, 0u);
+    EXPECT_EQ(host.latencyChanges, 1);
+    plugin.flushValues({{8, 1.0}});
+    EXPECT_EQ(host.latencyChanges, 1) << "the same factor again moves nothing";
+
+    ASSERT_TRUE(plugin.activate(48000.0, 256));
+    std::vector<float> impulse(256, 0.0f), outL(256), outR(256);
+    impulse[10] = 1.0f;
+    InputEvents bypass;
+    bypass.add(6, 1.0);
+    plugin.process(impulse.data(), impulse.data(), outL.data(), outR.data(), 256, &bypass);
+    for (uint32_t i = 0; i < 256; ++i) EXPECT_EQ(outL[i], i == 10 + at2x ? 1.0f : 0.0f) << i;
+    EXPECT_EQ(host.restarts, 0);
+
+    InputEvents faster;
+    faster.add(8, 3.0, 100);
+    plugin.process(impulse.data(), impulse.data(), outL.data(), outR.data(), 256, &faster);
+    EXPECT_EQ(host.restarts, 1);
+    EXPECT_GT(latency->get(plugin.get()), at2x);
+    EXPECT_EQ(host.latencyChanges, 1);
+}
+
 // The audio thread's call allocates nothing, whatever the block holds.
 TEST_F(ClapTest, ProcessAllocatesNothing) {
     if (!allocations::counting()) GTEST_SKIP() << "allocations are not counted in this build";

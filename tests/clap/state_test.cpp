@@ -15,7 +15,7 @@ using namespace claphost;
 
 std::vector<double> allValues(const Plugin& plugin) {
     std::vector<double> values;
-    for (clap_id id = 0; id < 8; ++id) values.push_back(plugin.value(id));
+    for (clap_id id = 0; id < 9; ++id) values.push_back(plugin.value(id));
     return values;
 }
 
@@ -39,7 +39,7 @@ std::vector<uint8_t> record(uint32_t version, const std::vector<std::pair<uint32
 
 TEST_F(ClapTest, StateRoundTripRestoresValuesAndSamples) {
     Plugin first(host);
-    first.flushValues({{7, 5.0}, {0, 70.0}, {3, 101.0}, {5, 1.0}});
+    first.flushValues({{7, 5.0}, {0, 70.0}, {3, 101.0}, {5, 1.0}, {8, 2.0}});
     const std::vector<uint8_t> saved = first.save(3);  // the host takes three bytes at a time
     EXPECT_EQ(saved, first.save());
 
@@ -73,7 +73,7 @@ TEST_F(ClapTest, ReadsTheSharedRecord) {
     Plugin plugin(host);
     plugin.flushValues({{0, 10.0}});
     ASSERT_TRUE(plugin.load(record(2, {{3, 100.0f}, {6, 1.0f}})));
-    EXPECT_EQ(allValues(plugin), (std::vector<double>{64, 64, 64, 100, 0, 0, 1, 0}));
+    EXPECT_EQ(allValues(plugin), (std::vector<double>{64, 64, 64, 100, 0, 0, 1, 0, 0}));
 
     // Version 1: six normalised values, the program and bypass.
     std::vector<uint8_t> v1 = {'V', 'X', 'v', '3'};
@@ -86,7 +86,7 @@ TEST_F(ClapTest, ReadsTheSharedRecord) {
     putWord(v1, 0);
     putWord(v1, 1);
     ASSERT_TRUE(plugin.load(v1));
-    EXPECT_EQ(allValues(plugin), (std::vector<double>{64, 32, 128, 0, 1, 0, 1, 0}));
+    EXPECT_EQ(allValues(plugin), (std::vector<double>{64, 32, 128, 0, 1, 0, 1, 0, 0}));
 }
 
 TEST_F(ClapTest, BadStateIsRefusedAndNothingChanges) {
@@ -110,7 +110,8 @@ TEST_F(ClapTest, BadStateIsRefusedAndNothingChanges) {
     bad.push_back({"beyond the range", record(2, {{4, 2.0f}})});
     bad.push_back({"negative", record(2, {{0, -1.0f}})});
     bad.push_back({"no such program", record(2, {{7, 10.0f}})});
-    bad.push_back({"no such parameter", record(2, {{8, 0.0f}})});
+    bad.push_back({"no such parameter", record(2, {{9, 0.0f}})});
+    bad.push_back({"no such factor", record(2, {{8, 5.0f}})});
     bad.push_back({"twice", record(2, {{3, 1.0f}, {3, 2.0f}})});
     std::vector<uint8_t> count = record(2, {{3, 1.0f}});
     count[8] = 200;
