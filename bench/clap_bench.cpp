@@ -1,6 +1,9 @@
-// The CLAP process call against the effect core's direct path it wraps
-// (BM_CoreDirect, vst3_bench.cpp): the same music-like input and the same
-// four parameter changes per block at the same offsets, here as events.
+// The CLAP process call against the effect core's direct path it wraps: the
+// same music-like input and the same four parameter changes per block at the
+// same offsets as BM_CoreDirect (vst3_bench.cpp), here as events. The face
+// offers oversampling, which makes the core keep its input for the bypass
+// delay even with oversampling off; BM_CoreDirectOffered is the direct path
+// with that offer, the row the face is measured against.
 // Figures per stereo frame, as in the block rows.
 #include <benchmark/benchmark.h>
 
@@ -9,6 +12,7 @@
 #include <vector>
 
 #include "clap/factory.h"
+#include "core/effect_core.h"
 #include "platform/clap/extensions.h"
 
 namespace {
@@ -105,6 +109,43 @@ void BM_ClapProcess(benchmark::State& state) {
     plugin->destroy(plugin);
 }
 
+// The core as the face drives it: oversampling offered (and off),
+// setParameter at the events, processBlock between.
+void BM_CoreDirectOffered(benchmark::State& state) {
+    const auto block = static_cast<uint32_t>(state.range(0));
+    EffectCore core;
+    core.offerOversampling();
+    core.switchOn(static_cast<float>(kRate), static_cast<int32_t>(block));
+    const std::vector<BlockEvents> events = automation(block);
+    std::vector<float> outL(block), outR(block);
+    std::size_t position = 0;
+    int cycle = 0;
+    for (auto _ : state) {
+        if (position + block > kSignalFrames) position = 0;
+        uint32_t done = 0;
+        const auto piece = [&](uint32_t to) {
+            const float* inputs[2] = {signal(0).data() + position + done, signal(1).data() + position + done};
+            float* outputs[2] = {outL.data() + done, outR.data() + done};
+            if (to > done) core.processBlock(Routing{}, inputs, outputs, static_cast<int32_t>(to - done), false);
+            done = to;
+        };
+        for (const clap_event_param_value_t& e : events[cycle].events) {
+            piece(e.header.time);
+            const auto index = static_cast<int32_t>(e.param_id);
+            core.setParameter(index, static_cast<float>(e.value / 128.0), true, 0);
+        }
+        piece(block);
+        benchmark::DoNotOptimize(outL.data());
+        benchmark::ClobberMemory();
+        position += block;
+        cycle = (cycle + 1) % kCycle;
+    }
+    state.counters["ns/frame"] =
+        benchmark::Counter(block, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["realtime"] = benchmark::Counter(block / kRate, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+BENCHMARK(BM_CoreDirectOffered)->ArgNames({"block"})->Arg(512)->Arg(32);
 BENCHMARK(BM_ClapProcess)->ArgNames({"block"})->Arg(512)->Arg(32);
 
 }  // namespace

@@ -24,6 +24,8 @@ constexpr uint32_t kLargestPiece = 1u << 16;
 
 // The listed place of a parameter id; -1 for none.
 int32_t placeOf(clap_id id) {
+    // The effect's own parameters are listed first, each under its index.
+    if (id < static_cast<clap_id>(kParamCount) && kParameters[id].id == id) return static_cast<int32_t>(id);
     for (int32_t i = 0; i < kListedCount; ++i) {
         if (listedParameter(i).id == id) return i;
     }

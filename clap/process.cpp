@@ -78,14 +78,17 @@ void Plugin::applyInputEvents(const clap_input_events_t* in, const clap_output_e
     }
 }
 
+// The bypass row's place among the face parameters; -1 for none.
+constexpr int32_t kBypassPlace = [] {
+    for (std::size_t i = 0; i < kFaceParameters.size(); ++i) {
+        if (kFaceParameters[i].kind == ParamKind::kBypass) return static_cast<int32_t>(i);
+    }
+    return -1;
+}();
+
 void Plugin::render(float* const* inputs, float* const* outputs, uint32_t start, uint32_t end) {
-    static const int32_t bypassPlace = [] {
-        for (std::size_t i = 0; i < kFaceParameters.size(); ++i) {
-            if (kFaceParameters[i].kind == ParamKind::kBypass) return static_cast<int32_t>(i);
-        }
-        return -1;
-    }();
-    const bool bypassed = bypassPlace >= 0 && face[static_cast<std::size_t>(bypassPlace)] == 1.0f;
+    if (start >= end) return;
+    const bool bypassed = kBypassPlace >= 0 && face[static_cast<std::size_t>(kBypassPlace)] == 1.0f;
     // Silence stands in for a missing input one piece of its length at a time.
     const bool needsSilence = inputs[0] == silence[0].data() || inputs[1] == silence[1].data();
     const uint32_t chunk = needsSilence ? static_cast<uint32_t>(std::min(silence[0].size(), silence[1].size())) : end;
