@@ -93,7 +93,8 @@ private:
     // Each row family beside the one it is measured against.
     static std::string baselineRow(const std::string& key) {
         static const std::pair<const char*, const char*> pairs[] = {{"BM_Plugin/", "BM_Baseline/"},
-                                                                    {"BM_Vst3Process/", "BM_CoreDirect/"}};
+                                                                    {"BM_Vst3Process/", "BM_CoreDirect/"},
+                                                                    {"BM_ClapProcess/", "BM_CoreDirectOffered/"}};
         for (const auto& [row, base] : pairs) {
             const std::string prefix = row;
             if (key.rfind(prefix, 0) == 0) return base + key.substr(prefix.size());

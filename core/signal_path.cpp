@@ -135,6 +135,13 @@ bool EffectCore::switchOn(float sampleRate, int32_t blockSize) {
     return allocated;
 }
 
+void EffectCore::resetStages() {
+    stageStates.fill(StageState{});
+    display.peakRight = 0.0f;
+    display.peakLeft = 0.0f;
+    display.tubeGlow = 0.0f;
+}
+
 void EffectCore::switchOff() {
     if (workAllocated == 1) {
         workBuffers[0].reset();
