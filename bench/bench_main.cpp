@@ -94,7 +94,8 @@ private:
     static std::string baselineRow(const std::string& key) {
         static const std::pair<const char*, const char*> pairs[] = {{"BM_Plugin/", "BM_Baseline/"},
                                                                     {"BM_Vst3Process/", "BM_CoreDirect/"},
-                                                                    {"BM_Lv2Run/", "BM_Lv2CoreDirect/"}};
+                                                                    {"BM_Lv2Run/", "BM_Lv2CoreDirect/"},
+                                                                    {"BM_ClapProcess/", "BM_CoreDirectOffered/"}};
         for (const auto& [row, base] : pairs) {
             const std::string prefix = row;
             if (key.rfind(prefix, 0) == 0) return base + key.substr(prefix.size());

@@ -98,6 +98,9 @@ public:
     bool switchOn(float sampleRate, int32_t blockSize);
     /// Releases the work buffers; blocks are ignored until the next switch-on.
     void switchOff();
+    /// The stages and meters back where switch-on leaves them, nothing
+    /// allocated: a host's reset between blocks, on the audio thread.
+    void resetStages();
     bool isSwitchedOn() const { return mainsOn == 1; }
 
     /// One block through the gain stage and one or two drive stages into the

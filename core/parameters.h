@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 enum ParamIndex : int32_t {
@@ -83,6 +84,15 @@ constexpr std::array<ParamRow, 3> kFaceParameters = {kBypassRow, kProgramRow, kO
 /// The oversampling factor of the Oversampling row's step: 1, 2, 4, 8, 16.
 constexpr int32_t oversamplingFactorOf(float raw) {
     return raw >= 1.0f && raw <= 4.0f ? 1 << static_cast<int32_t>(raw) : 1;
+}
+
+/// Every parameter a face other than VST 2 lists: the effect's own, then the
+/// face parameters, in this order.
+constexpr int32_t kListedCount = kParamCount + static_cast<int32_t>(kFaceParameters.size());
+/// The row at `index` of that list, 0..kListedCount - 1.
+constexpr const ParamRow& listedParameter(int32_t index) {
+    return index < kParamCount ? kParameters[static_cast<std::size_t>(index)]
+                               : kFaceParameters[static_cast<std::size_t>(index - kParamCount)];
 }
 
 constexpr bool isParameter(int32_t index) { return index >= 0 && index < kParamCount; }

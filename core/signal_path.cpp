@@ -135,6 +135,13 @@ bool EffectCore::switchOn(float sampleRate, int32_t blockSize) {
     return allocated;
 }
 
+void EffectCore::resetStages() {
+    stageStates.fill(StageState{});
+    display.peakRight = 0.0f;
+    display.peakLeft = 0.0f;
+    display.tubeGlow = 0.0f;
+}
+
 void EffectCore::switchOff() {
     if (workAllocated == 1) {
         workBuffers[0].reset();
@@ -228,13 +235,16 @@ void EffectCore::processBlock(const Routing& routing, const float* const* inputs
 
     DenormalGuard denormalGuard;
     if (oversamplingOffered) {
-        // Before any output is written: the outputs may be the inputs.
-        rememberDry(inputs, sampleFrames);
         const int32_t factor = oversamplingFactor;
         if (factor != runningFactor) {
             oversampler.setFactor(factor);
             runningFactor = factor;
+            // The bypass's delay starts from silence too, not from long-gone input.
+            for (auto& delay : dryDelay) std::fill(delay.begin(), delay.end(), 0.0f);
         }
+        // Without delay there is nothing for the bypass to catch up on. Before
+        // any output is written: the outputs may be the inputs.
+        if (runningFactor > 1) rememberDry(inputs, sampleFrames);
     }
     float* work[2] = {workBuffers[0].get(), workBuffers[1].get()};
     const bool use[2] = {routing.processLeft, routing.processRight};

@@ -14,6 +14,7 @@
 namespace {
 
 constexpr float kRate = 44100.0f;
+constexpr double kPi = 3.14159265358979323846;
 constexpr int32_t kFactors[] = {2, 4, 8, 16};
 
 // Runs `input` through a switched-on core in blocks of `block`, both channels alike.
@@ -36,7 +37,7 @@ std::vector<float> run(EffectCore& core, const std::vector<float>& input, int32_
 std::vector<float> sine(double frequency, double amplitude, int32_t frames) {
     std::vector<float> s(static_cast<std::size_t>(frames));
     for (int32_t i = 0; i < frames; ++i)
-        s[static_cast<std::size_t>(i)] = static_cast<float>(amplitude * std::sin(2.0 * M_PI * frequency * i / kRate));
+        s[static_cast<std::size_t>(i)] = static_cast<float>(amplitude * std::sin(2.0 * kPi * frequency * i / kRate));
     return s;
 }
 
@@ -54,7 +55,7 @@ TEST(Oversampler, RoundTripIsADelayOfTheReportedLatency) {
         // An impulse, then a 1 kHz sine, in blocks of odd sizes.
         std::vector<float> in(2048, 0.0f), out(2048, 0.0f), top(256 * Oversampler::kMaxFactor);
         in[100] = 1.0f;
-        for (int32_t i = 1000; i < 2048; ++i) in[static_cast<std::size_t>(i)] = std::sin(2.0 * M_PI * 1000.0 * i / kRate);
+        for (int32_t i = 1000; i < 2048; ++i) in[static_cast<std::size_t>(i)] = std::sin(2.0 * kPi * 1000.0 * i / kRate);
         for (int32_t at = 0; at < 2048;) {
             const int32_t n = std::min<int32_t>(at % 3 == 0 ? 255 : 37, 2048 - at);
             oversampler.up(0, in.data() + at, top.data(), n);
@@ -123,7 +124,7 @@ double offHarmonicDb(const std::vector<float>& out, int32_t start, int32_t lengt
     for (int32_t k = 0; k * frequency < kRate / 2; ++k) {
         double re = 0.0, im = 0.0;
         for (int32_t i = 0; i < length; ++i) {
-            const double phase = 2.0 * M_PI * k * frequency * i / kRate;
+            const double phase = 2.0 * kPi * k * frequency * i / kRate;
             re += out[static_cast<std::size_t>(start + i)] * std::cos(phase);
             im += out[static_cast<std::size_t>(start + i)] * std::sin(phase);
         }
