@@ -1,5 +1,8 @@
 #include "bench/bench_support.h"
 
+#include <array>
+#include <cmath>
+
 #include <stdexcept>
 
 #include "engine/shaper_effect.h"
@@ -38,6 +41,30 @@ ProgramSetup programSetup(int32_t program, float sampleRate) {
     setup.boost = static_cast<int32_t>(effect.rawValue[kBoost]) != 0;
     setup.twoStages = static_cast<int32_t>(effect.rawValue[kTimesTwo]) == 1;
     return setup;
+}
+
+const std::vector<float>& faceSignal(int channel) {
+    static const std::array<std::vector<float>, 2> music = [] {
+        constexpr double kRate = 44100.0;
+        std::array<std::vector<float>, 2> out;
+        for (int c = 0; c < 2; ++c) {
+            out[c].resize(kFaceSignalFrames);
+            for (std::size_t i = 0; i < kFaceSignalFrames; ++i) {
+                const double t = double(i) / kRate;
+                out[c][i] = float(0.6 * std::sin(2.0 * M_PI * (110.0 + 3 * c) * t) * (0.6 + 0.4 * std::sin(5.0 * t)) +
+                                  0.2 * std::sin(2.0 * M_PI * 1661.0 * t));
+            }
+        }
+        return out;
+    }();
+    return music[channel];
+}
+
+void setFrameCounters(benchmark::State& state, int64_t frames) {
+    state.counters["ns/frame"] = benchmark::Counter(static_cast<double>(frames),
+                                                    benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["realtime"] =
+        benchmark::Counter(static_cast<double>(frames) / 44100.0, benchmark::Counter::kIsIterationInvariantRate);
 }
 
 }  // namespace benchsupport

@@ -2,7 +2,11 @@
 // the coefficient set of a factory program, and the closing summary.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
+
+#include <benchmark/benchmark.h>
 
 #include "bench/baseline_block.h"
 #include "platform/vst2.h"
@@ -28,6 +32,16 @@ struct ProgramSetup {
     bool boost;
     bool twoStages;
 };
+
+/// The faces' benchmarks' input: a music-like stereo loop of
+/// kFaceSignalFrames at 44.1 kHz (two detuned partials under a swell and a
+/// high voice), one channel of it.
+constexpr std::size_t kFaceSignalFrames = 1 << 16;
+const std::vector<float>& faceSignal(int channel);
+
+/// The rows' counters for blocks of `frames` at 44.1 kHz: ns/frame, and
+/// realtime (seconds of audio per second of processing).
+void setFrameCounters(benchmark::State& state, int64_t frames);
 
 /// The coefficients the plug-in derives for a factory program at `sampleRate`.
 ProgramSetup programSetup(int32_t program, float sampleRate);

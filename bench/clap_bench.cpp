@@ -11,6 +11,7 @@
 #include <cmath>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "clap/factory.h"
 #include "core/effect_core.h"
 #include "platform/clap/extensions.h"
@@ -20,23 +21,6 @@ namespace {
 constexpr double kRate = 44100.0;
 constexpr int kPointsPerBlock = 4;
 constexpr int kCycle = 16;  // event patterns before they repeat
-constexpr std::size_t kSignalFrames = 1 << 16;
-
-const std::vector<float>& signal(int channel) {
-    static const std::array<std::vector<float>, 2> music = [] {
-        std::array<std::vector<float>, 2> out;
-        for (int c = 0; c < 2; ++c) {
-            out[c].resize(kSignalFrames);
-            for (std::size_t i = 0; i < kSignalFrames; ++i) {
-                const double t = double(i) / kRate;
-                out[c][i] = float(0.6 * std::sin(2.0 * M_PI * (110.0 + 3 * c) * t) * (0.6 + 0.4 * std::sin(5.0 * t)) +
-                                  0.2 * std::sin(2.0 * M_PI * 1661.0 * t));
-            }
-        }
-        return out;
-    }();
-    return music[channel];
-}
 
 // One block's events, made before the call: the host's work, not ours to time.
 struct BlockEvents {
@@ -91,9 +75,9 @@ void BM_ClapProcess(benchmark::State& state) {
     std::size_t position = 0;
     int cycle = 0;
     for (auto _ : state) {
-        if (position + block > kSignalFrames) position = 0;
-        inputs[0] = const_cast<float*>(signal(0).data() + position);
-        inputs[1] = const_cast<float*>(signal(1).data() + position);
+        if (position + block > benchsupport::kFaceSignalFrames) position = 0;
+        inputs[0] = const_cast<float*>(benchsupport::faceSignal(0).data() + position);
+        inputs[1] = const_cast<float*>(benchsupport::faceSignal(1).data() + position);
         call.in_events = &events[cycle].list;
         plugin->process(plugin, &call);
         benchmark::DoNotOptimize(outL.data());
@@ -101,9 +85,7 @@ void BM_ClapProcess(benchmark::State& state) {
         position += block;
         cycle = (cycle + 1) % kCycle;
     }
-    state.counters["ns/frame"] =
-        benchmark::Counter(block, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-    state.counters["realtime"] = benchmark::Counter(block / kRate, benchmark::Counter::kIsIterationInvariantRate);
+    benchsupport::setFrameCounters(state, block);
     plugin->stop_processing(plugin);
     plugin->deactivate(plugin);
     plugin->destroy(plugin);
@@ -121,10 +103,10 @@ void BM_CoreDirectOffered(benchmark::State& state) {
     std::size_t position = 0;
     int cycle = 0;
     for (auto _ : state) {
-        if (position + block > kSignalFrames) position = 0;
+        if (position + block > benchsupport::kFaceSignalFrames) position = 0;
         uint32_t done = 0;
         const auto piece = [&](uint32_t to) {
-            const float* inputs[2] = {signal(0).data() + position + done, signal(1).data() + position + done};
+            const float* inputs[2] = {benchsupport::faceSignal(0).data() + position + done, benchsupport::faceSignal(1).data() + position + done};
             float* outputs[2] = {outL.data() + done, outR.data() + done};
             if (to > done) core.processBlock(Routing{}, inputs, outputs, static_cast<int32_t>(to - done), false);
             done = to;
@@ -140,9 +122,7 @@ void BM_CoreDirectOffered(benchmark::State& state) {
         position += block;
         cycle = (cycle + 1) % kCycle;
     }
-    state.counters["ns/frame"] =
-        benchmark::Counter(block, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-    state.counters["realtime"] = benchmark::Counter(block / kRate, benchmark::Counter::kIsIterationInvariantRate);
+    benchsupport::setFrameCounters(state, block);
 }
 
 BENCHMARK(BM_CoreDirectOffered)->ArgNames({"block"})->Arg(512)->Arg(32);

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "core/effect_core.h"
 #include "core/programs.h"
 #include "lv2/plugin.h"
@@ -15,33 +16,10 @@
 namespace {
 
 constexpr double kRate = 44100.0;
-constexpr std::size_t kSignalFrames = 1 << 16;
 constexpr int32_t kProgram = 9;
-
-const std::vector<float>& music(int channel) {
-    static const std::array<std::vector<float>, 2> signal = [] {
-        std::array<std::vector<float>, 2> out;
-        for (int c = 0; c < 2; ++c) {
-            out[c].resize(kSignalFrames);
-            for (std::size_t i = 0; i < kSignalFrames; ++i) {
-                const double t = double(i) / kRate;
-                out[c][i] = float(0.6 * std::sin(2.0 * M_PI * (110.0 + 3 * c) * t) * (0.6 + 0.4 * std::sin(5.0 * t)) +
-                                  0.2 * std::sin(2.0 * M_PI * 1661.0 * t));
-            }
-        }
-        return out;
-    }();
-    return signal[channel];
-}
 
 // Drive's step for block n.
 float driveStep(int n) { return static_cast<float>((n * 37) % 129); }
-
-void setCounters(benchmark::State& state, int32_t block) {
-    state.counters["ns/frame"] =
-        benchmark::Counter(block, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-    state.counters["realtime"] = benchmark::Counter(block / kRate, benchmark::Counter::kIsIterationInvariantRate);
-}
 
 void BM_Lv2Run(benchmark::State& state) {
     const auto block = static_cast<int32_t>(state.range(0));
@@ -64,16 +42,16 @@ void BM_Lv2Run(benchmark::State& state) {
     std::size_t position = 0;
     int n = 0;
     for (auto _ : state) {
-        if (position + block > kSignalFrames) position = 0;
-        plugin.connect(0, const_cast<float*>(music(0).data() + position));
-        plugin.connect(1, const_cast<float*>(music(1).data() + position));
+        if (position + block > benchsupport::kFaceSignalFrames) position = 0;
+        plugin.connect(0, const_cast<float*>(benchsupport::faceSignal(0).data() + position));
+        plugin.connect(1, const_cast<float*>(benchsupport::faceSignal(1).data() + position));
         controls[drive] = lv2face::portValue(kParameters[kDrive], driveStep(n++));
         plugin.run(static_cast<uint32_t>(block));
         benchmark::DoNotOptimize(outL.data());
         benchmark::ClobberMemory();
         position += block;
     }
-    setCounters(state, block);
+    benchsupport::setFrameCounters(state, block);
     plugin.deactivate();
 }
 
@@ -89,16 +67,16 @@ void BM_Lv2CoreDirect(benchmark::State& state) {
     std::size_t position = 0;
     int n = 0;
     for (auto _ : state) {
-        if (position + block > kSignalFrames) position = 0;
+        if (position + block > benchsupport::kFaceSignalFrames) position = 0;
         core.setParameter(kDrive, driveStep(n++) / kRawMaximum[kDrive], true, -1);
-        const float* inputs[2] = {music(0).data() + position, music(1).data() + position};
+        const float* inputs[2] = {benchsupport::faceSignal(0).data() + position, benchsupport::faceSignal(1).data() + position};
         float* outputs[2] = {outL.data(), outR.data()};
         core.processBlock(Routing{}, inputs, outputs, block, false);
         benchmark::DoNotOptimize(outL.data());
         benchmark::ClobberMemory();
         position += block;
     }
-    setCounters(state, block);
+    benchsupport::setFrameCounters(state, block);
 }
 
 void blocks(benchmark::internal::Benchmark* b) {

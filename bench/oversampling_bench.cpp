@@ -6,6 +6,7 @@
 #include <cmath>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "core/effect_core.h"
 #include "core/oversampler.h"
 
@@ -41,8 +42,7 @@ void BM_Oversampled(benchmark::State& state) {
         benchmark::DoNotOptimize(left.data());
         at = (at + kBlock) % (input.size() - kBlock);
     }
-    state.counters["ns/frame"] =
-        benchmark::Counter(kBlock, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    benchsupport::setFrameCounters(state, kBlock);
 }
 
 void BM_OversamplerFilters(benchmark::State& state) {
@@ -61,8 +61,7 @@ void BM_OversamplerFilters(benchmark::State& state) {
         benchmark::DoNotOptimize(out.data());
         at = (at + kBlock) % (input.size() - kBlock);
     }
-    state.counters["ns/frame"] =
-        benchmark::Counter(kBlock, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    benchsupport::setFrameCounters(state, kBlock);
 }
 
 BENCHMARK(BM_Oversampled)->ArgName("factor")->Arg(1)->Arg(2)->Arg(4)->Arg(8)->Arg(16);

@@ -20,7 +20,6 @@ using namespace vst3host;
 constexpr double kRate = 44100.0;
 constexpr int kPointsPerBlock = 4;
 constexpr int kCycle = 16;  // automation patterns before they repeat
-constexpr std::size_t kSignalFrames = 1 << 16;
 
 struct Automation {
     int32 offset;
@@ -39,28 +38,6 @@ std::vector<std::array<Automation, kPointsPerBlock>> automation(int32 block) {
         }
     }
     return blocks;
-}
-
-const std::vector<float>& signal(int channel) {
-    static const std::array<std::vector<float>, 2> music = [] {
-        std::array<std::vector<float>, 2> out;
-        for (int c = 0; c < 2; ++c) {
-            out[c].resize(kSignalFrames);
-            for (std::size_t i = 0; i < kSignalFrames; ++i) {
-                const double t = double(i) / kRate;
-                out[c][i] = float(0.6 * std::sin(2.0 * M_PI * (110.0 + 3 * c) * t) * (0.6 + 0.4 * std::sin(5.0 * t)) +
-                                  0.2 * std::sin(2.0 * M_PI * 1661.0 * t));
-            }
-        }
-        return out;
-    }();
-    return music[channel];
-}
-
-void setCounters(benchmark::State& state, int32 block) {
-    state.counters["ns/frame"] =
-        benchmark::Counter(block, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-    state.counters["realtime"] = benchmark::Counter(block / kRate, benchmark::Counter::kIsIterationInvariantRate);
 }
 
 void BM_Vst3Process(benchmark::State& state) {
@@ -94,9 +71,9 @@ void BM_Vst3Process(benchmark::State& state) {
     std::size_t position = 0;
     int cycle = 0;
     for (auto _ : state) {
-        if (position + block > kSignalFrames) position = 0;
-        host.inputs[0] = const_cast<float*>(signal(0).data() + position);
-        host.inputs[1] = const_cast<float*>(signal(1).data() + position);
+        if (position + block > benchsupport::kFaceSignalFrames) position = 0;
+        host.inputs[0] = const_cast<float*>(benchsupport::faceSignal(0).data() + position);
+        host.inputs[1] = const_cast<float*>(benchsupport::faceSignal(1).data() + position);
         host.data.inputParameterChanges = &changes[cycle];
         processor->process(host.data);
         benchmark::DoNotOptimize(outL.data());
@@ -104,7 +81,7 @@ void BM_Vst3Process(benchmark::State& state) {
         position += block;
         cycle = (cycle + 1) % kCycle;
     }
-    setCounters(state, block);
+    benchsupport::setFrameCounters(state, block);
     component->setActive(false);
     processor->release();
     component->terminate();
@@ -121,10 +98,10 @@ void BM_CoreDirect(benchmark::State& state) {
     std::size_t position = 0;
     int cycle = 0;
     for (auto _ : state) {
-        if (position + block > kSignalFrames) position = 0;
+        if (position + block > benchsupport::kFaceSignalFrames) position = 0;
         int32 done = 0;
         const auto piece = [&](int32 to) {
-            const float* inputs[2] = {signal(0).data() + position + done, signal(1).data() + position + done};
+            const float* inputs[2] = {benchsupport::faceSignal(0).data() + position + done, benchsupport::faceSignal(1).data() + position + done};
             float* outputs[2] = {outL.data() + done, outR.data() + done};
             if (to > done) core.processBlock(Routing{}, inputs, outputs, to - done, false);
             done = to;
@@ -139,7 +116,7 @@ void BM_CoreDirect(benchmark::State& state) {
         position += block;
         cycle = (cycle + 1) % kCycle;
     }
-    setCounters(state, block);
+    benchsupport::setFrameCounters(state, block);
 }
 
 void blocks(benchmark::internal::Benchmark* b) {
