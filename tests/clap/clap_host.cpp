@@ -307,44 +307,4 @@ bool Plugin::load(const std::vector<uint8_t>& bytes, std::size_t chunk, std::siz
     return extension<clap_plugin_state_t>(CLAP_EXT_STATE)->load(plugin, &stream);
 }
 
-// --- Vst2Plugin
-
-namespace {
-intptr_t VSTCALLBACK vst2Host(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
-    return opcode == audioMasterVersion ? 2400 : 0;
-}
-
-VstEntryProc vst2Entry() {
-    static DynamicLibrary library;
-    static VstEntryProc main = [] {
-        if (!library.open(VARNOX_PLUGIN_PATH)) throw std::runtime_error("cannot load " VARNOX_PLUGIN_PATH);
-        return reinterpret_cast<VstEntryProc>(library.symbol("main"));
-    }();
-    return main;
-}
-}  // namespace
-
-Vst2Plugin::Vst2Plugin() {
-    record = vst2Entry()(&vst2Host);
-    if (!record) throw std::runtime_error("main made no effect");
-}
-
-Vst2Plugin::~Vst2Plugin() { dispatch(effClose); }
-
-intptr_t Vst2Plugin::dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
-    return record->dispatcher(record, opcode, index, value, ptr, opt);
-}
-
-void Vst2Plugin::start(float sampleRate, int32_t blockSize) {
-    dispatch(effSetSampleRate, 0, 0, nullptr, sampleRate);
-    dispatch(effSetBlockSize, 0, blockSize);
-    dispatch(effMainsChanged, 0, 1);
-}
-
-void Vst2Plugin::process(float* inLeft, float* inRight, float* outLeft, float* outRight, int32_t frames) {
-    float* inputs[2] = {inLeft, inRight};
-    float* outputs[2] = {outLeft, outRight};
-    record->processReplacing(record, inputs, outputs, frames);
-}
-
 }  // namespace claphost

@@ -19,6 +19,7 @@
 #include "platform/clap/extensions.h"
 #include "platform/clap/presets.h"
 #include "platform/vst2.h"
+#include "tests/support/vst2_reference.h"
 
 namespace claphost {
 
@@ -143,21 +144,7 @@ private:
     OutputEvents refused{0};  // where a call without a list of the test's own pushes: it takes nothing
 };
 
-/// The VST 2 library built from the same sources, through its `main`.
-class Vst2Plugin {
-public:
-    Vst2Plugin();
-    ~Vst2Plugin();
-    Vst2Plugin(const Vst2Plugin&) = delete;
-    Vst2Plugin& operator=(const Vst2Plugin&) = delete;
-
-    intptr_t dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr, float opt = 0.0f);
-    void set(int32_t index, float value) { record->setParameter(record, index, value); }
-    void start(float sampleRate, int32_t blockSize);
-    void process(float* inLeft, float* inRight, float* outLeft, float* outRight, int32_t frames);
-
-    AEffect* record = nullptr;
-};
+using ::Vst2Plugin;
 
 /// Every test ends with no main-thread call of the host made from another thread.
 class ClapTest : public ::testing::Test {

@@ -61,10 +61,6 @@ std::vector<Block> automationScript(uint32_t seed, int32 totalFrames, bool progr
     return blocks;
 }
 
-struct Rendered {
-    std::vector<float> left, right;
-};
-
 // The VST 3 side: each block one process call with its queues.
 Rendered renderVst3(Plugin& plugin, const std::vector<float>& input, const std::vector<Block>& blocks,
                     std::vector<uint64>* silence = nullptr) {
@@ -133,17 +129,6 @@ Rendered renderVst2(Vst2Plugin& vst2, const std::vector<float>& input, const std
         done += block.frames;
     }
     return out;
-}
-
-void expectSameSamples(const Rendered& got, const Rendered& expected, const std::string& what) {
-    ASSERT_EQ(got.left.size(), expected.left.size()) << what;
-    for (std::size_t i = 0; i < got.left.size(); ++i) {
-        if (std::memcmp(&got.left[i], &expected.left[i], sizeof(float)) != 0 ||
-            std::memcmp(&got.right[i], &expected.right[i], sizeof(float)) != 0) {
-            FAIL() << what << ": frame " << i << " differs: " << got.left[i] << ", " << got.right[i] << " here, "
-                   << expected.left[i] << ", " << expected.right[i] << " from VST 2";
-        }
-    }
 }
 
 struct ScriptCase {

@@ -14,6 +14,7 @@
 
 #include "platform/dynamic_library.h"
 #include "platform/vst2.h"
+#include "tests/support/vst2_reference.h"
 #include "platform/vst3/editing.h"
 #include "platform/vst3/view.h"
 #include "tests/vst3/host_objects.h"
@@ -115,23 +116,7 @@ public:
     std::vector<uint8_t> state();
 };
 
-/// The VST 2 library built from the same sources, loaded through its `main`.
-class Vst2Plugin {
-public:
-    Vst2Plugin();
-    ~Vst2Plugin();
-    Vst2Plugin(const Vst2Plugin&) = delete;
-    Vst2Plugin& operator=(const Vst2Plugin&) = delete;
-
-    intptr_t dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr, float opt = 0.0f);
-    std::string text(int32_t opcode, int32_t index = 0);
-    void set(int32_t index, float value) { record->setParameter(record, index, value); }
-    float get(int32_t index) { return record->getParameter(record, index); }
-    void start(float sampleRate = 44100.0f, int32_t blockSize = 1024);
-    void process(float* inLeft, float* inRight, float* outLeft, float* outRight, int32_t frames);
-
-    AEffect* record = nullptr;
-};
+using ::Vst2Plugin;
 
 std::string toAscii(const char16_t* text);
 std::u16string toUtf16(const std::string& text);
