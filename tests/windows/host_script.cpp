@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <iterator>
 #include <memory>
 
@@ -88,6 +89,20 @@ const std::vector<Step>& mouseScript() {
 }
 
 std::string audioFileName(int program) { return "audio-" + std::to_string(program) + ".f32"; }
+
+std::string referenceProblem(const std::string& referenceDir, int program,
+                             const std::function<std::vector<float>()>& render) {
+    std::vector<std::uint8_t> expected;
+    const std::string path = referenceDir + "/" + audioFileName(program);
+    if (!readFile(path, expected)) return "no native reference " + path + " (run the native build's varnox-reference)";
+    const std::vector<float> out = render();
+    const std::string name = "program " + std::to_string(program);
+    if (out.size() * sizeof(float) != expected.size()) return name + ": output length differs from the native build's";
+    if (std::memcmp(out.data(), expected.data(), expected.size()) != 0)
+        return name + ": samples differ from the native build's";
+    std::printf("program %d: %d frames identical to the native VST 2 path\n", program, kFrames);
+    return {};
+}
 
 bool writeFile(const std::string& path, const void* data, std::size_t size) {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"), &std::fclose);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,11 @@ const std::vector<Step>& mouseScript();
 UINT messageFor(Mouse action);
 
 std::string audioFileName(int program);
+/// What is wrong with `program`'s render against the native build's file in
+/// `referenceDir` (missing, another length, other samples); empty, and a line
+/// said, when they are identical. `render` runs only when there is a file.
+std::string referenceProblem(const std::string& referenceDir, int program,
+                             const std::function<std::vector<float>()>& render);
 constexpr const char* kEditorFileName = "editor.rgb";
 
 bool writeFile(const std::string& path, const void* data, std::size_t size);

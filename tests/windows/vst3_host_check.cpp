@@ -102,22 +102,8 @@ std::vector<float> renderProgram(IPluginFactory* factory, int program) {
 
 void checkAudio(IPluginFactory* factory, const std::string& referenceDir) {
     for (int p = 0; p < 10; ++p) {
-        std::vector<std::uint8_t> expected;
-        const std::string path = referenceDir + "/" + hostscript::audioFileName(p);
-        if (!hostscript::readFile(path, expected)) {
-            fail("no native reference " + path + " (run the native build's varnox-reference)");
-            continue;
-        }
-        const std::vector<float> out = renderProgram(factory, p);
-        if (out.size() * sizeof(float) != expected.size()) {
-            fail("program " + std::to_string(p) + ": output length differs from the native build's");
-            continue;
-        }
-        if (std::memcmp(out.data(), expected.data(), expected.size()) != 0) {
-            fail("program " + std::to_string(p) + ": samples differ from the native build's");
-            continue;
-        }
-        std::printf("program %d: %d frames identical to the native VST 2 path\n", p, hostscript::kFrames);
+        const std::string problem = hostscript::referenceProblem(referenceDir, p, [&] { return renderProgram(factory, p); });
+        if (!problem.empty()) fail(problem);
     }
 }
 
