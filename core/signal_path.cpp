@@ -80,6 +80,8 @@ void EffectCore::setSampleRate(float rate) {
 
 void EffectCore::setOversampling(int32_t factor) {
     const int32_t chosen = oversamplingOffered && Oversampler::isFactor(factor) ? factor : 1;
+    // Hosts send a list's value again with every state and automation pass.
+    if (chosen == oversamplingFactor.load()) return;
     oversamplingFactor = chosen;
     rateScale = rateScaleFor(baseRate * static_cast<float>(chosen), rateScale);
     // A derivation under way read the old rate: it must go again.
